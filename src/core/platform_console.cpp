@@ -1,0 +1,69 @@
+// The console wait and the fatal stop of the program itself.
+#include "core/platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#ifdef _WIN32
+
+void console_wait() {
+    std::fflush(stdout);
+    std::system("pause");
+}
+
+#else
+
+#include <cerrno>
+#include <csignal>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+termios saved_mode;
+
+// An interrupt during the wait must not leave the terminal without echo.
+void restore_and_reraise(int signal_number) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &saved_mode);
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+}  // namespace
+
+// Stands in for "pause" where there is no such command. Piped runs have no
+// one to press a key, so they do not wait.
+void console_wait() {
+    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved_mode) != 0) return;
+    std::fputs("Press any key to continue . . . ", stdout);
+    std::fflush(stdout);
+    tcflush(STDIN_FILENO, TCIFLUSH);
+
+    termios raw = saved_mode;
+    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    auto old_int = std::signal(SIGINT, restore_and_reraise);
+    auto old_term = std::signal(SIGTERM, restore_and_reraise);
+    auto old_hup = std::signal(SIGHUP, restore_and_reraise);
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) {
+        char key = 0;
+        // A read that fails or meets the end of input ends the wait too.
+        while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+        }
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved_mode);
+    }
+    std::signal(SIGINT, old_int);
+    std::signal(SIGTERM, old_term);
+    std::signal(SIGHUP, old_hup);
+    std::fputs("\n", stdout);
+    std::fflush(stdout);
+}
+
+#endif
+
+void fatal_stop(const char* line) {
+    std::fputs(line, stdout);
+    console_wait();
+    std::exit(1);
+}

@@ -1,0 +1,83 @@
+// DHT, define Huffman table(s):
+//   Lh (2), then per table: Tc/Th (1, 4 bits each), L1..L16 (1 each, the
+//   number of codes of each length), then L1 + ... + L16 symbol bytes in
+//   code order. Baseline has Tc and Th 0 or 1.
+//
+// Each table becomes a code tree through the canonical code assignment of
+// the JPEG standard (Annex C), placed straight into the tree.
+#include <cstdio>
+
+#include "core/fatal.h"
+#include "core/input.h"
+#include "segments/segments.h"
+
+namespace {
+
+constexpr int32_t MAX_CODE_LENGTH = 16;
+
+// The child of `node` along `bit`, taken into use if it is not there yet.
+// The tree starts with 2n + 1 nodes; a table whose codes leave much of the
+// code space empty needs more, and gets them.
+int32_t child_along(HuffmanTree& tree, int32_t node, int32_t bit, int32_t& next_free) {
+    int32_t& child = bit ? tree.nodes[node].child1 : tree.nodes[node].child0;
+    if (child == NODE_NONE) {
+        child = next_free++;
+        if (static_cast<size_t>(child) == tree.nodes.size()) tree.nodes.emplace_back();
+    }
+    return child;
+}
+
+}  // namespace
+
+void build_code_tree(DecoderState& state, HuffmanTree& tree, const std::array<int32_t, 16>& counts) {
+    int32_t code = 0;
+    int32_t next_free = 1;
+    for (int32_t length = 1; length <= MAX_CODE_LENGTH; ++length) {
+        for (int32_t c = 0; c < counts[length - 1]; ++c) {
+            int32_t weight = pow_int(2, length - 1);
+            int32_t rest = code;
+            int32_t node = 0;
+            for (int32_t i = 0; i < length; ++i) {
+                // A code that overfills its length (2^L or more) takes the
+                // 1 branch here and then follows its low bits.
+                const int32_t bit = rest / weight != 0 ? 1 : 0;
+                node = child_along(tree, node, bit, next_free);
+                rest %= weight;
+                weight /= 2;
+            }
+            tree.nodes[node].value = read_segment_byte(state);
+            ++code;
+        }
+        code *= 2;
+    }
+}
+
+void read_dht(DecoderState& state) {
+    // The length only decides whether another table follows; each table is
+    // read whole, 17 + n bytes.
+    int32_t remaining = read_segment_u16(state) - 2;
+    while (remaining > 0) {
+        const int32_t tc_th = read_segment_byte(state);
+        const int32_t tc = tc_th / 16;
+        const int32_t th = tc_th % 16;
+        if (tc > 1 || th > 1) fatal_warning("Warning!! Tc & Th is not baseline\n");
+
+        std::array<int32_t, 16> counts{};
+        int32_t n = 0;
+        for (auto& count : counts) {
+            count = read_segment_byte(state);
+            n += count;
+        }
+        std::printf("huffman tree for Tc = %d, Th = %d, symbol # = %d\n", tc, th, n);
+        for (int32_t i = 0; i < MAX_CODE_LENGTH; ++i) std::printf("Li[%d]=%d ", i, counts[i]);
+        std::printf("\n");
+
+        auto& slot = state.huffman_trees[tc][th];
+        slot.reset();
+        slot = std::make_unique<HuffmanTree>();
+        slot->nodes.assign(static_cast<size_t>(2 * n + 1), HuffmanNode{});
+        build_code_tree(state, *slot, counts);
+
+        remaining -= 17 + n;
+    }
+}
