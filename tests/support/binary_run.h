@@ -1,0 +1,21 @@
+// Runs the built program as a user would: in a folder, with the base name
+// typed on standard input through a pipe.
+#pragma once
+
+#include <string>
+
+struct BinaryRun {
+    int exit_status = -1;  // -1: ended by a signal
+    std::string output;
+};
+
+BinaryRun run_binary(const std::string& folder, const std::string& typed);
+
+// `output` without the prompt line, cut before the blank line of the time
+// report; `timed` tells whether that report was there.
+struct SplitOutput {
+    std::string prompt;
+    std::string trace;
+    bool timed = false;
+};
+SplitOutput split_output(const std::string& output);

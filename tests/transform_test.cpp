@@ -1,0 +1,109 @@
+// Dequantization, the inverse DCT and its tables.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "core/decoder_state.h"
+#include "scan/transform.h"
+
+namespace {
+
+// cos(((u (2x + 1)) 3.14159) 0.0625) rounded correctly to double, [x][u].
+constexpr double CORRECT_COSINES[8][8] = {
+    {0x1.0000000000000p+0, 0x1.f6297e15647e0p-1, 0x1.d906c13587117p-1, 0x1.a9b66bd75e467p-1, 0x1.6a09f6256d727p-1, 0x1.1c73cabd9a6c3p-1, 0x1.87de681d355b6p-2, 0x1.8f8c1c99e98ddp-3},
+    {0x1.0000000000000p+0, 0x1.a9b66bd75e467p-1, 0x1.87de681d355b6p-2, -0x1.8f8abf49312eap-3, -0x1.6a09b72f8280ap-1, -0x1.f6296cb6722fbp-1, -0x1.d906e34870ed9p-1, -0x1.1c7414c63ac5fp-1},
+    {0x1.0000000000000p+0, 0x1.1c73cabd9a6c3p-1, -0x1.87ddc39714ef0p-2, -0x1.f6296cb6722fbp-1, -0x1.6a0a351b4d711p-1, 0x1.8f8961f86cba1p-3, 0x1.d9067d0f886e2p-1, 0x1.a9b6cec6c3f48p-1},
+    {0x1.0000000000000p+0, 0x1.8f8c1c99e98ddp-3, -0x1.d9069f228ee6ep-1, -0x1.1c7414c63ac5fp-1, 0x1.6a0978398c9bfp-1, 0x1.a9b6cec6c3f48p-1, -0x1.87dc7a8ab087fp-2, -0x1.f629b231e049bp-1},
+    {0x1.0000000000000p+0, -0x1.8f8abf49312eap-3, -0x1.d906e34870ed9p-1, 0x1.1c7336ac3fea0p-1, 0x1.6a0a7411227cdp-1, -0x1.a9b5d76fe5318p-1, -0x1.87e055af4f846p-2, 0x1.f62938994025ap-1},
+    {0x1.0000000000000p+0, -0x1.1c7380b4f1785p-1, -0x1.87df0ca349ed6p-2, 0x1.f629a0d31b8b0p-1, -0x1.6a0939438bc49p-1, -0x1.8f90348bca28dp-3, 0x1.d9074980d8ac9p-1, -0x1.a9b5747ffec3dp-1},
+    {0x1.0000000000000p+0, -0x1.a9b63a5f981f7p-1, 0x1.87dd1f10e8a83p-2, 0x1.8f8ed73b360bfp-3, -0x1.6a0ab306ec95ep-1, 0x1.f629c39095d86p-1, -0x1.d90616d61f2e2p-1, 0x1.1c720e8923a9dp-1},
+    {0x1.0000000000000p+0, -0x1.f6296cb6722fbp-1, 0x1.d9067d0f886e2p-1, -0x1.a9b5d76fe5318p-1, 0x1.6a08fa4d7ff99p-1, -0x1.1c725891f7a19p-1, 0x1.87da8cf7c10b1p-2, -0x1.8f828f63e1329p-3},
+};
+
+class TransformTest : public testing::Test {
+protected:
+    void SetUp() override { init_tables(state); }
+    void only(int u, int v, int32_t value) {
+        for (auto& row : state.coef_block) row.fill(0);
+        state.coef_block[u][v] = value;
+        idct_block(state);
+    }
+    DecoderState state;
+};
+
+TEST_F(TransformTest, CosinesAreCorrectlyRoundedOnThisPlatform) {
+    for (int x = 0; x < 8; ++x)
+        for (int u = 0; u < 8; ++u) EXPECT_EQ(state.cos_table[x][u], CORRECT_COSINES[x][u]) << x << "," << u;
+    EXPECT_EQ(state.c_table[0], 0x1.6a09e667f3bcdp-1);  // 0.7071067811865476
+    for (int u = 1; u < 8; ++u) EXPECT_EQ(state.c_table[u], 1.0);
+}
+
+TEST_F(TransformTest, ZigzagFollowsTheStandardWithUHorizontal) {
+    EXPECT_EQ(state.zigzag[1].u, 1);
+    EXPECT_EQ(state.zigzag[1].v, 0);
+    EXPECT_EQ(state.zigzag[2].u, 0);
+    EXPECT_EQ(state.zigzag[2].v, 1);
+    EXPECT_EQ(state.zigzag[63].u, 7);
+    EXPECT_EQ(state.zigzag[63].v, 7);
+    bool seen[8][8] = {};
+    for (const ZigzagEntry& e : state.zigzag) seen[e.u][e.v] = true;
+    for (auto& row : seen)
+        for (bool s : row) EXPECT_TRUE(s);
+}
+
+TEST_F(TransformTest, ZeroBlockGives128Everywhere) {
+    only(0, 0, 0);
+    for (const auto& column : state.sample_block)
+        for (int32_t s : column) EXPECT_EQ(s, 128);
+}
+
+TEST_F(TransformTest, DcOnlyBlocksTruncateTowardZeroAndClamp) {
+    const struct {
+        int32_t dc;
+        int32_t sample;
+    } cases[] = {{8, 129},    {-8, 127},   {7, 128},   {-7, 128}, {12, 129},  {-12, 127},
+                 {1016, 255}, {-1016, 1},  {-1024, 0}, {1024, 255}, {2000, 255}, {-2000, 0}};
+    for (const auto& c : cases) {
+        only(0, 0, c.dc);
+        for (const auto& column : state.sample_block)
+            for (int32_t s : column) EXPECT_EQ(s, c.sample) << "DC " << c.dc;
+    }
+}
+
+TEST_F(TransformTest, FirstHorizontalAndVerticalFrequencies) {
+    const int32_t expected[8] = {141, 139, 135, 130, 126, 121, 117, 115};
+    only(1, 0, 80);
+    for (int x = 0; x < 8; ++x)
+        for (int y = 0; y < 8; ++y) EXPECT_EQ(state.sample_block[x][y], expected[x]);
+    only(0, 1, 80);
+    for (int x = 0; x < 8; ++x)
+        for (int y = 0; y < 8; ++y) EXPECT_EQ(state.sample_block[x][y], expected[y]);
+}
+
+TEST_F(TransformTest, ExtremeCoefficientsClampWithoutOverflow) {
+    only(0, 0, INT_MAX);
+    EXPECT_EQ(state.sample_block[3][3], 255);
+    only(0, 0, INT_MIN);
+    EXPECT_EQ(state.sample_block[3][3], 0);
+    for (auto& row : state.coef_block) row.fill(INT_MAX);
+    idct_block(state);
+    for (const auto& column : state.sample_block)
+        for (int32_t s : column) EXPECT_TRUE(s >= 0 && s <= 255);
+}
+
+TEST_F(TransformTest, DequantizationPairsZigzagEntriesWithTheirCoefficients) {
+    state.quant_tables[0][1] = 3;
+    state.quant_tables[0][2] = 5;
+    for (auto& row : state.coef_block) row.fill(2);
+    dequantize_block(state, 0);
+    EXPECT_EQ(state.coef_block[1][0], 6);
+    EXPECT_EQ(state.coef_block[0][1], 10);
+    EXPECT_EQ(state.coef_block[7][7], 2);  // a table no DQT defined multiplies by 1
+
+    state.quant_tables[1].fill(255);
+    state.coef_block[0][0] = INT_MAX;  // corrupt data: the product wraps
+    dequantize_block(state, 1);
+    EXPECT_EQ(state.coef_block[0][0], static_cast<int32_t>(0x7FFFFFFFu * 255u));
+}
+
+}  // namespace
