@@ -26,11 +26,10 @@ struct PictureState {
         state.planes.resize(components.size());
         for (size_t i = 0; i < components.size(); ++i) {
             ComponentPlane& plane = state.planes[i];
-            plane.columns = (width + 7) / 8 * 8 * components[i].H / h_max + 8;
-            plane.rows = (height + 7) / 8 * 8 * components[i].V / v_max + 8;
-            plane.samples.reset(static_cast<int32_t*>(std::calloc(size_t(plane.columns) * plane.rows, 4)));
+            allocate_plane(plane, (width + 7) / 8 * 8 * components[i].H / h_max + 8,
+                           (height + 7) / 8 * 8 * components[i].V / v_max + 8);
             for (int32_t x = 0; x < plane.columns; ++x)
-                for (int32_t y = 0; y < plane.rows; ++y) plane.column(x)[y] = sample(i, x, y);
+                for (int32_t y = 0; y < plane.rows; ++y) plane.at(x, y) = sample(i, x, y);
             index.push_back(static_cast<int32_t>(i));
         }
     }

@@ -25,7 +25,7 @@ struct Decoded {
         std::fflush(stdout);
         trace = testing::internal::GetCapturedStdout();
     }
-    int32_t sample(size_t plane, int32_t x, int32_t y) const { return input.state.planes.at(plane).column(x)[y]; }
+    int32_t sample(size_t plane, int32_t x, int32_t y) const { return input.state.planes.at(plane).at(x, y); }
     StateOnBytes input;
     std::string fatal;
     std::string trace;
@@ -71,7 +71,7 @@ void expect_blocks_in_place(int width, int height, const std::vector<ComponentSp
         const ComponentPlane& plane = decoded.input.state.planes[c];
         for (int32_t x = 0; x < plane.columns; ++x)
             for (int32_t y = 0; y < plane.rows; ++y)
-                ASSERT_EQ(plane.column(x)[y], 128 + k_of(static_cast<int>(c), x / 8, y / 8)) << c << " " << x << "," << y;
+                ASSERT_EQ(plane.at(x, y), 128 + k_of(static_cast<int>(c), x / 8, y / 8)) << c << " " << x << "," << y;
     }
 }
 

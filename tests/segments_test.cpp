@@ -35,7 +35,7 @@ TEST(InitTables, QuantizationTablesOfOneAndEmptyHuffmanSlots) {
         for (int32_t entry : table) EXPECT_EQ(entry, 1);
     for (const auto& row : state.huffman_trees)
         for (const auto& slot : row) EXPECT_FALSE(slot);
-    EXPECT_EQ(state.bit_count, 8);
+    EXPECT_EQ(state.bits.bit_count, 0);
 }
 
 TEST(Dqt, TwoTablesInOneSegmentAreStoredInOrder) {

@@ -1,15 +1,36 @@
 #include "core/decoder_state.h"
 
+#include <cstring>
+
 #include "core/fatal.h"
 #include "scan/transform.h"
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace {
+
+SimdPath best_simd_path() {
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+    if (__builtin_cpu_supports("avx2")) return SimdPath::AVX2;
+#endif
+    return SimdPath::BASELINE;
+}
+
+// Planes this large are mapped on their own and given back to the system
+// whole when released.
+constexpr size_t MAPPED_PLANE_BYTES = size_t{1} << 21;
+
+}  // namespace
 
 void init_tables(DecoderState& state) {
     // A component whose table no DQT defines is dequantized by 1.
     for (auto& table : state.quant_tables) table.fill(1);
     for (auto& row : state.huffman_trees)
         for (auto& slot : row) slot.reset();
-    // 8 bits taken: the first bit of a scan fetches a fresh byte.
-    state.bit_count = 8;
+    state.bits = BitReader{};
+    state.simd = best_simd_path();
     fill_transform_tables(state);
 }
 
@@ -20,4 +41,39 @@ int32_t pow_int(int32_t base, int32_t exponent) {
     uint32_t result = 1;
     for (int32_t i = 0; i < exponent; ++i) result *= static_cast<uint32_t>(base);
     return static_cast<int32_t>(result);
+}
+
+void PlaneRelease::operator()(int32_t* samples) const {
+#if defined(__linux__)
+    if (bytes >= MAPPED_PLANE_BYTES) {
+        munmap(samples, bytes);
+        return;
+    }
+#endif
+    std::free(samples);
+}
+
+bool allocate_plane(ComponentPlane& plane, int32_t columns, int32_t rows) {
+    plane.samples.reset();
+    plane.columns = columns;
+    plane.rows = rows;
+    const size_t count = static_cast<size_t>(columns) * static_cast<size_t>(rows);
+    if (rows != 0 && count / static_cast<size_t>(rows) != static_cast<size_t>(columns)) return false;
+    if (count > SIZE_MAX / sizeof(int32_t)) return false;
+    const size_t bytes = count * sizeof(int32_t);
+    // Never cleared by hand: the zero pages come from the system as the
+    // blocks land, so a header that claims a huge picture costs only what
+    // is decoded.
+#if defined(__linux__)
+    if (bytes >= MAPPED_PLANE_BYTES) {
+        void* mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (mapped == MAP_FAILED) return false;
+        plane.samples = std::unique_ptr<int32_t[], PlaneRelease>(static_cast<int32_t*>(mapped), PlaneRelease{bytes});
+        return true;
+    }
+#endif
+    auto* samples = static_cast<int32_t*>(std::calloc(count == 0 ? 1 : count, sizeof(int32_t)));
+    if (!samples) return false;
+    plane.samples = std::unique_ptr<int32_t[], PlaneRelease>(samples, PlaneRelease{bytes});
+    return true;
 }

@@ -33,10 +33,25 @@ struct HuffmanNode {
     int32_t child1 = NODE_NONE;
 };
 
+// What the first LOOKUP_BITS bits of a code say, found by walking the tree
+// once when the table is built: a leaf reached after `length` bits, a path
+// that leaves the tree at bit `length`, or, for longer codes, the node from
+// which the walk goes on.
+inline constexpr int32_t LOOKUP_BITS = 9;
+
+struct HuffmanLookup {
+    enum Kind : uint8_t { LEAF, INVALID, LONGER };
+    int32_t value = 0;  // LEAF: the symbol; LONGER: the node after LOOKUP_BITS bits
+    uint8_t length = 0;
+    Kind kind = INVALID;
+};
+
 // A code tree held as one array of nodes, node 0 the root, children as
-// indexes into the same array.
+// indexes into the same array. The tree defines the code; `lookup` is
+// derived from it once the table is complete.
 struct HuffmanTree {
     std::vector<HuffmanNode> nodes;
+    std::array<HuffmanLookup, 1 << LOOKUP_BITS> lookup{};
 };
 
 // Position (u, v) in `coef_block` of one zigzag index.
@@ -49,33 +64,63 @@ struct ZigzagEntry {
 // `sample_block`[x][y].
 using Block = std::array<std::array<int32_t, 8>, 8>;
 
-struct FreeDeleter {
-    void operator()(int32_t* p) const { std::free(p); }
+// Releases a plane's storage, whichever way it was obtained.
+struct PlaneRelease {
+    size_t bytes = 0;
+    void operator()(int32_t* samples) const;
 };
 
 // The decoded samples of one scan component, addressed [x][y] (x the
-// column, y the line) and stored column by column in one allocation whose
-// zero pages the system provides on first touch, so that memory grows only
-// with the blocks actually decoded.
+// column, y the line). The samples are stored line after line in one
+// allocation whose zero pages the system provides on first touch, so that
+// memory grows only with the blocks actually decoded.
 struct ComponentPlane {
     int32_t columns = 0;
     int32_t rows = 0;
-    std::unique_ptr<int32_t[], FreeDeleter> samples;
+    std::unique_ptr<int32_t[], PlaneRelease> samples;
 
-    int32_t* column(int32_t x) { return samples.get() + static_cast<size_t>(x) * static_cast<size_t>(rows); }
-    const int32_t* column(int32_t x) const {
-        return samples.get() + static_cast<size_t>(x) * static_cast<size_t>(rows);
+    int32_t* row(int32_t y) { return samples.get() + static_cast<size_t>(y) * static_cast<size_t>(columns); }
+    const int32_t* row(int32_t y) const {
+        return samples.get() + static_cast<size_t>(y) * static_cast<size_t>(columns);
     }
+    int32_t& at(int32_t x, int32_t y) { return row(y)[x]; }
+    int32_t at(int32_t x, int32_t y) const { return row(y)[x]; }
 };
 
-// Read-ahead over `in_file`: every byte the decoder takes comes from here,
-// so the position in the stream is `pos` within the bytes fetched.
+// Allocates `plane` with every sample 0; false when the system refuses.
+bool allocate_plane(ComponentPlane& plane, int32_t columns, int32_t rows);
+
+// Read-ahead over `in_file`: every byte the decoder takes comes from here.
+// `base` is the stream offset of bytes[0]. A refill keeps the last
+// KEEP_BYTES bytes, so that a reader that fetched ahead can put back what
+// it did not use.
 struct InputBuffer {
     static constexpr size_t capacity = 1 << 16;
+    static constexpr size_t KEEP_BYTES = 32;
     std::unique_ptr<unsigned char[]> bytes = std::make_unique<unsigned char[]>(capacity);
     size_t pos = 0;
     size_t end = 0;
+    uint64_t base = 0;
 };
+
+// The entropy-coded data's bits, fetched ahead into a 64-bit buffer, most
+// significant bit next. Past the end of the input the buffer is filled with
+// `padding` zero bits that no decoding may use. `byte_end` keeps the stream
+// offset after each of the last data bytes fetched (after the dropped byte
+// of a 0xFF), to put back the bytes not used when the scan ends.
+struct BitReader {
+    static constexpr uint32_t TRACKED = 16;
+    uint64_t bit_buffer = 0;
+    int32_t bit_count = 0;
+    int32_t padding = 0;
+    uint64_t fetched = 0;
+    std::array<uint64_t, TRACKED> byte_end{};
+    uint64_t scan_start = 0;
+};
+
+// Which vector instructions the block transform and the colour conversion
+// use: chosen at start-up from what the processor has; tests force each.
+enum class SimdPath { BASELINE, AVX2 };
 
 struct DecoderState {
     std::string jpg_name;
@@ -96,14 +141,17 @@ struct DecoderState {
     // Indexed [Tc][Th]: Tc 0 is DC, 1 is AC.
     std::array<std::array<std::unique_ptr<HuffmanTree>, 2>, 2> huffman_trees;
 
-    int32_t bit_buffer = 0;
-    int32_t bit_count = 0;
+    BitReader bits;
+    SimdPath simd = SimdPath::BASELINE;
 
     Block coef_block{};
     Block sample_block{};
     std::array<ZigzagEntry, 64> zigzag{};
     std::array<double, 8> c_table{};
     std::array<std::array<double, 8>, 8> cos_table{};
+    // cos_table with its indexes swapped, [u][x]: the cosines of one
+    // frequency side by side.
+    std::array<std::array<double, 8>, 8> cos_by_frequency{};
 
     // One plane per scan component, in scan order.
     std::vector<ComponentPlane> planes;

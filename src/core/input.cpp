@@ -1,12 +1,25 @@
 #include "core/input.h"
 
+#include <cstring>
+
 #include "core/fatal.h"
 
 bool refill_input(DecoderState& state) {
     InputBuffer& in = state.input;
-    in.pos = 0;
-    in.end = state.in_file ? std::fread(in.bytes.get(), 1, InputBuffer::capacity, state.in_file) : 0;
-    return in.end > 0;
+    const size_t keep = in.end < InputBuffer::KEEP_BYTES ? in.end : InputBuffer::KEEP_BYTES;
+    std::memmove(in.bytes.get(), in.bytes.get() + (in.end - keep), keep);
+    in.base += in.end - keep;
+    in.pos = keep;
+    in.end = keep;
+    if (state.in_file) in.end += std::fread(in.bytes.get() + keep, 1, InputBuffer::capacity - keep, state.in_file);
+    return in.end > in.pos;
+}
+
+uint64_t input_offset(const DecoderState& state) { return state.input.base + state.input.pos; }
+
+void return_to_offset(DecoderState& state, uint64_t offset) {
+    // Callers go back at most KEEP_BYTES, which a refill always keeps.
+    state.input.pos = static_cast<size_t>(offset - state.input.base);
 }
 
 int32_t read_segment_byte(DecoderState& state) {

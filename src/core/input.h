@@ -20,6 +20,11 @@ inline int read_byte(DecoderState& state) {
     return in.bytes[in.pos++];
 }
 
+// The stream offset of the next byte, and a step back to an offset taken
+// earlier, at most InputBuffer::KEEP_BYTES back.
+uint64_t input_offset(const DecoderState& state);
+void return_to_offset(DecoderState& state, uint64_t offset);
+
 // The next byte of a segment, whose end inside the segment is a fatal stop.
 int32_t read_segment_byte(DecoderState& state);
 

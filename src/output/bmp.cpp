@@ -3,103 +3,108 @@
 // each row blue, green, red per pixel and padded with zeros to a multiple
 // of 4 bytes. Every multi-byte field is little-endian.
 //
-// The colours follow the YCbCr conversion of the JFIF file format,
-// evaluated in double precision in the grouping written below, truncated
-// toward zero and clamped to 0..255.
+// Chroma is repeated over its sampling ratio, without interpolation; a
+// greyscale picture is converted as if Cb = Cr = 128, which gives
+// blue = green = red = Y.
 #include "output/bmp.h"
 
 #include <cstdio>
 
 #include "core/fatal.h"
+#include "output/colour_kernel.h"
 
 namespace {
 
-constexpr uint32_t HEADER_BYTES = 14 + 40;
 constexpr uint32_t INFO_HEADER_BYTES = 40;
 constexpr uint32_t BITS_PER_PIXEL = 24;
 constexpr uint32_t PIXELS_PER_METER = 2677;  // about 68 dots per inch
 
-void put_byte(DecoderState& state, int byte) {
-    if (std::putc(byte, state.out_file) == EOF) fatal_warning("Warning! write error : %s\n", state.bmp_name.c_str());
+void put_u16(uint8_t*& at, uint32_t value) {
+    *at++ = static_cast<uint8_t>(value & 0xFF);
+    *at++ = static_cast<uint8_t>((value >> 8) & 0xFF);
 }
 
-void put_u16(DecoderState& state, uint32_t value) {
-    put_byte(state, static_cast<int>(value & 0xFF));
-    put_byte(state, static_cast<int>((value >> 8) & 0xFF));
+void put_u32(uint8_t*& at, uint32_t value) {
+    put_u16(at, value & 0xFFFF);
+    put_u16(at, value >> 16);
 }
 
-void put_u32(DecoderState& state, uint32_t value) {
-    put_u16(state, value & 0xFFFF);
-    put_u16(state, value >> 16);
+void write_out(DecoderState& state, const uint8_t* bytes, size_t count) {
+    if (std::fwrite(bytes, 1, count, state.out_file) != count)
+        fatal_warning("Warning! write error : %s\n", state.bmp_name.c_str());
 }
 
 void write_header(DecoderState& state) {
-    put_byte(state, 'B');
-    put_byte(state, 'M');
-    put_u32(state, static_cast<uint32_t>(bmp_file_size(state.width, state.height)));
-    put_u16(state, 0);
-    put_u16(state, 0);
-    put_u32(state, HEADER_BYTES);
-    put_u32(state, INFO_HEADER_BYTES);
-    put_u32(state, static_cast<uint32_t>(state.width));
-    put_u32(state, static_cast<uint32_t>(state.height));  // positive: bottom-up
-    put_u16(state, 1);
-    put_u16(state, BITS_PER_PIXEL);
-    put_u32(state, 0);  // BI_RGB
-    put_u32(state, 0);
-    put_u32(state, PIXELS_PER_METER);
-    put_u32(state, PIXELS_PER_METER);
-    put_u32(state, 0);
-    put_u32(state, 0);
+    uint8_t header[BMP_HEADER_BYTES];
+    uint8_t* at = header;
+    *at++ = 'B';
+    *at++ = 'M';
+    put_u32(at, static_cast<uint32_t>(bmp_file_size(state.width, state.height)));
+    put_u16(at, 0);
+    put_u16(at, 0);
+    put_u32(at, BMP_HEADER_BYTES);
+    put_u32(at, INFO_HEADER_BYTES);
+    put_u32(at, static_cast<uint32_t>(state.width));
+    put_u32(at, static_cast<uint32_t>(state.height));  // positive: bottom-up
+    put_u16(at, 1);
+    put_u16(at, BITS_PER_PIXEL);
+    put_u32(at, 0);  // BI_RGB
+    put_u32(at, 0);
+    put_u32(at, PIXELS_PER_METER);
+    put_u32(at, PIXELS_PER_METER);
+    put_u32(at, 0);
+    put_u32(at, 0);
+    write_out(state, header, sizeof header);
 }
 
-int clamp_to_byte(double value) {
-    // The value is within a few hundred of 0..255, so it fits an int.
-    const int32_t i = static_cast<int32_t>(value);
-    return i > 255 ? 255 : (i < 0 ? 0 : i);
+// One line of a chroma plane with each sample repeated `ratio` times.
+const int32_t* repeated(const int32_t* line, int32_t ratio, int32_t width, std::vector<int32_t>& spread) {
+    if (ratio == 1) return line;
+    for (int32_t x = 0, source = 0; x < width; ++source)
+        for (int32_t copy = 0; copy < ratio && x < width; ++copy) spread[x++] = line[source];
+    return spread.data();
 }
 
 }  // namespace
 
-uint64_t bmp_file_size(int32_t width, int32_t height) {
-    const uint64_t row_bytes = 3 * static_cast<uint64_t>(width) + static_cast<uint64_t>(width) % 4;
-    return HEADER_BYTES + static_cast<uint64_t>(height) * row_bytes;
+void convert_line_baseline(const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width, uint8_t* bgr) {
+    convert_line_kernel(y, cb, cr, width, bgr);
+}
+
+void convert_line(SimdPath simd, const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width,
+                  uint8_t* bgr) {
+#ifdef JPEG2BMP_AVX2
+    if (simd == SimdPath::AVX2) return convert_line_avx2(y, cb, cr, width, bgr);
+#endif
+    (void)simd;
+    convert_line_baseline(y, cb, cr, width, bgr);
 }
 
 void write_bmp(DecoderState& state, const std::vector<int32_t>& index) {
     write_header(state);
 
+    const int32_t width = state.width;
+    std::vector<uint8_t> line(static_cast<size_t>(bmp_row_bytes(width)), 0);
     const bool grey = index.size() == 1;
-    const FrameComponent& luma = state.components[index[0]];
-    // Chroma is repeated over blocks of rx by ry pixels, without
-    // interpolation.
-    int32_t rx1 = 1, ry1 = 1, rx2 = 1, ry2 = 1;
-    if (!grey) {
+    if (grey) {
+        for (int32_t y = state.height - 1; y >= 0; --y) {
+            const int32_t* luma = state.planes[0].row(y);
+            for (int32_t x = 0; x < width; ++x)
+                line[3 * x] = line[3 * x + 1] = line[3 * x + 2] = static_cast<uint8_t>(luma[x]);
+            write_out(state, line.data(), line.size());
+        }
+    } else {
+        const FrameComponent& luma = state.components[index[0]];
         const FrameComponent& cb = state.components[index[1]];
         const FrameComponent& cr = state.components[index[2]];
-        rx1 = luma.H / cb.H;
-        ry1 = luma.V / cb.V;
-        rx2 = luma.H / cr.H;
-        ry2 = luma.V / cr.V;
-    }
-
-    for (int32_t y = state.height - 1; y >= 0; --y) {
-        for (int32_t x = 0; x < state.width; ++x) {
-            const int32_t luma_sample = state.planes[0].column(x)[y];
-            // A greyscale picture is converted as if Cb = Cr = 128.
-            const int32_t cb_sample = grey ? 128 : state.planes[1].column(x / rx1)[y / ry1];
-            const int32_t cr_sample = grey ? 128 : state.planes[2].column(x / rx2)[y / ry2];
-            const double Y = luma_sample;
-            const double cb = cb_sample - 128;
-            const double cr = cr_sample - 128;
-            const double b = cb * 1.772 + Y;
-            const double g = (Y - cb * 0.34414) - cr * 0.71414;
-            const double r = cr * 1.402 + Y;
-            put_byte(state, clamp_to_byte(b));
-            put_byte(state, clamp_to_byte(g));
-            put_byte(state, clamp_to_byte(r));
+        const int32_t rx1 = luma.H / cb.H, ry1 = luma.V / cb.V;
+        const int32_t rx2 = luma.H / cr.H, ry2 = luma.V / cr.V;
+        std::vector<int32_t> cb_spread(static_cast<size_t>(width)), cr_spread(static_cast<size_t>(width));
+        for (int32_t y = state.height - 1; y >= 0; --y) {
+            convert_line(state.simd, state.planes[0].row(y), repeated(state.planes[1].row(y / ry1), rx1, width, cb_spread),
+                         repeated(state.planes[2].row(y / ry2), rx2, width, cr_spread), width, line.data());
+            write_out(state, line.data(), line.size());
         }
-        for (int32_t pad = 0; pad < state.width % 4; ++pad) put_byte(state, 0);
     }
 
     const int closed = std::fclose(state.out_file);

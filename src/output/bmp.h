@@ -6,11 +6,28 @@
 
 #include "core/decoder_state.h"
 
-// The size of a 24-bit BMP file of the given picture: the 54-byte header
-// and `height` rows of 3 x `width` bytes padded to a multiple of 4.
-uint64_t bmp_file_size(int32_t width, int32_t height);
+inline constexpr uint32_t BMP_HEADER_BYTES = 14 + 40;
+
+// The bytes of one BMP row: 3 x `width` padded to a multiple of 4.
+inline uint64_t bmp_row_bytes(int32_t width) {
+    return 3 * static_cast<uint64_t>(width) + static_cast<uint64_t>(width) % 4;
+}
+
+// The size of a 24-bit BMP file of the given picture.
+inline uint64_t bmp_file_size(int32_t width, int32_t height) {
+    return BMP_HEADER_BYTES + static_cast<uint64_t>(height) * bmp_row_bytes(width);
+}
 
 // Writes planes 0, 1, 2 as Y, Cb, Cr (a single plane as grey) to
 // `out_file`, bottom line first, and closes it. A failed write is a fatal
 // stop.
 void write_bmp(DecoderState& state, const std::vector<int32_t>& index);
+
+// Converts one line of `width` pixels to blue, green, red bytes; `cb` and
+// `cr` hold one sample per pixel. The variants give the same bytes.
+void convert_line(SimdPath simd, const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width,
+                  uint8_t* bgr);
+void convert_line_baseline(const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width, uint8_t* bgr);
+#ifdef JPEG2BMP_AVX2
+void convert_line_avx2(const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width, uint8_t* bgr);
+#endif

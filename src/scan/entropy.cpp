@@ -2,6 +2,13 @@
 // block, a DC difference coded as a category T and T value bits, then AC
 // coefficients in zigzag order as run/size symbols RS with S value bits,
 // 0x00 ending the block and 0xF0 standing for sixteen zeros.
+//
+// The bits are fetched ahead, a byte at a time, into a 64-bit buffer, and
+// codes are looked up by their first LOOKUP_BITS bits. Every outcome is the
+// one a bit-serial walk of the code tree gives, at the same bit: a bit past
+// the end of the input (or a 0xFF without its following byte) is a stop
+// for the end of the file the moment a decoding would use it, before a
+// code it would complete is judged.
 #include "scan/entropy.h"
 
 #include "core/fatal.h"
@@ -13,63 +20,151 @@ constexpr int32_t END_OF_BLOCK = 0x00;
 // A DC difference of category 31 or more does not fit in 32 bits; baseline
 // data has categories 0 to 11.
 constexpr int32_t MAX_DC_CATEGORY = 30;
+// A code takes at most 16 bits, and its value bits at most 15 (AC) or 11
+// (DC of baseline data): a buffer holding 32 bits serves a whole
+// coefficient.
+constexpr int32_t COEFFICIENT_BITS = 32;
+constexpr int FILL_LIMIT = 56;
 
-// Reads `count` value bits, most significant first, keeping the low 31 bits
-// so that a long run cannot overflow.
-int32_t read_bits(DecoderState& state, int32_t count) {
+// The natural position u * 8 + v of each zigzag index.
+constexpr std::array<uint8_t, 64> natural_order() {
+    constexpr uint8_t uv[64][2] = {
+        {0, 0}, {1, 0}, {0, 1}, {0, 2}, {1, 1}, {2, 0}, {3, 0}, {2, 1}, {1, 2}, {0, 3}, {0, 4}, {1, 3}, {2, 2},
+        {3, 1}, {4, 0}, {5, 0}, {4, 1}, {3, 2}, {2, 3}, {1, 4}, {0, 5}, {0, 6}, {1, 5}, {2, 4}, {3, 3}, {4, 2},
+        {5, 1}, {6, 0}, {7, 0}, {6, 1}, {5, 2}, {4, 3}, {3, 4}, {2, 5}, {1, 6}, {0, 7}, {1, 7}, {2, 6}, {3, 5},
+        {4, 4}, {5, 3}, {6, 2}, {7, 1}, {7, 2}, {6, 3}, {5, 4}, {4, 5}, {3, 6}, {2, 7}, {3, 7}, {4, 6}, {5, 5},
+        {6, 4}, {7, 3}, {7, 4}, {6, 5}, {5, 6}, {4, 7}, {5, 7}, {6, 6}, {7, 5}, {7, 6}, {6, 7}, {7, 7},
+    };
+    std::array<uint8_t, 64> order{};
+    for (int k = 0; k < 64; ++k) order[k] = static_cast<uint8_t>(uv[k][0] * 8 + uv[k][1]);
+    return order;
+}
+constexpr std::array<uint8_t, 64> NATURAL = natural_order();
+
+// Fetches data bytes until the buffer holds more than FILL_LIMIT bits. At
+// the end of the input it pads with zero bits instead, counted in
+// `padding`, which take_bits refuses.
+void fill(DecoderState& state) {
+    BitReader& r = state.bits;
+    InputBuffer& in = state.input;
+    // The common case: the next eight bytes are in the buffer and none is
+    // 0xFF, so as many as fit go in at once.
+    if (r.padding == 0 && in.pos + 8 < in.end) {
+        uint64_t word = 0;
+        for (int i = 0; i < 8; ++i) word = (word << 8) | in.bytes[in.pos + i];
+        const uint64_t inverted = ~word;
+        const bool has_ff = ((inverted - 0x0101010101010101u) & ~inverted & 0x8080808080808080u) != 0;
+        if (!has_ff) {
+            const int32_t count = (64 - r.bit_count) / 8;
+            r.bit_buffer |= (word >> (64 - 8 * count)) << (64 - r.bit_count - 8 * count);
+            r.bit_count += 8 * count;
+            const uint64_t offset = in.base + in.pos;
+            for (int32_t i = 1; i <= count; ++i) r.byte_end[r.fetched++ % BitReader::TRACKED] = offset + i;
+            in.pos += count;
+            return;
+        }
+    }
+    while (r.bit_count <= FILL_LIMIT) {
+        if (r.padding > 0) {
+            r.padding += 64 - r.bit_count;
+            r.bit_count = 64;
+            return;
+        }
+        // The byte after a 0xFF is dropped whatever it is; a 0xFF without
+        // one is as cut short as a missing byte.
+        int byte = read_byte(state);
+        if (byte == 0xFF && read_byte(state) == END_OF_INPUT) byte = END_OF_INPUT;
+        if (byte == END_OF_INPUT) {
+            r.padding = 64 - r.bit_count;
+            r.bit_count = 64;
+            return;
+        }
+        r.bit_buffer |= static_cast<uint64_t>(byte) << (FILL_LIMIT - r.bit_count);
+        r.bit_count += 8;
+        r.byte_end[r.fetched++ % BitReader::TRACKED] = input_offset(state);
+    }
+}
+
+// The bits a decoding may use: those fetched before the end of the input.
+int32_t real_bits(const BitReader& r) { return r.bit_count - r.padding; }
+
+void take_bits(BitReader& r, int32_t count) {
+    if (count > real_bits(r)) stop_at_end_of_file();
+    r.bit_buffer <<= count;
+    r.bit_count -= count;
+}
+
+// The next `count` bits (1 to 32) as a number, without taking them.
+uint32_t peek_bits(const BitReader& r, int32_t count) { return static_cast<uint32_t>(r.bit_buffer >> (64 - count)); }
+
+// Reads `count` value bits, most significant first, keeping the low 31
+// bits, as the walk would take them one at a time.
+int32_t receive(DecoderState& state, int32_t count) {
+    BitReader& r = state.bits;
     uint32_t v = 0;
-    for (int32_t i = 0; i < count; ++i) v = ((v << 1) | static_cast<uint32_t>(read_bit(state))) & 0x7FFFFFFFu;
+    while (count > 0) {
+        if (r.bit_count < COEFFICIENT_BITS) fill(state);
+        const int32_t step = count < 16 ? count : 16;
+        if (step > real_bits(r)) stop_at_end_of_file();
+        v = ((v << step) | peek_bits(r, step)) & 0x7FFFFFFFu;
+        take_bits(r, step);
+        count -= step;
+    }
     return static_cast<int32_t>(v);
 }
 
-int32_t& at_zigzag(DecoderState& state, int32_t k) {
-    return state.coef_block[state.zigzag[k].u][state.zigzag[k].v];
-}
-
-}  // namespace
-
-int32_t read_bit(DecoderState& state) {
-    if (state.bit_count == 8) {
-        state.bit_count = 0;
-        const int byte = read_byte(state);
-        if (byte == END_OF_INPUT) stop_at_end_of_file();
-        state.bit_buffer = byte;
-        // The byte after a 0xFF is dropped whatever it is; a 0xFF without
-        // one is as cut short as a missing byte.
-        if (byte == 0xFF && read_byte(state) == END_OF_INPUT) stop_at_end_of_file();
+// The symbol of the code at the front of the buffer, which holds at least
+// COEFFICIENT_BITS bits; the code's bits are taken.
+int32_t decode_code(BitReader& r, const HuffmanTree& tree) {
+    const HuffmanLookup& entry = tree.lookup[peek_bits(r, LOOKUP_BITS)];
+    if (entry.kind == HuffmanLookup::LEAF) {
+        take_bits(r, entry.length);
+        return entry.value;
     }
-    const int32_t bit = state.bit_buffer / 128 != 0 ? 1 : 0;
-    state.bit_buffer = (state.bit_buffer % 128) * 2;
-    ++state.bit_count;
-    return bit;
-}
-
-int32_t decode_symbol(DecoderState& state, const HuffmanTree& tree) {
-    // Every step goes to a node taken into use after its parent, so the walk
-    // ends within the tree's size.
-    int32_t node = 0;
-    for (;;) {
+    if (entry.kind == HuffmanLookup::INVALID) {
+        if (entry.length > real_bits(r)) stop_at_end_of_file();
+        fatal_warning("Warning! invalid Huffman code\n");
+    }
+    // Longer codes: on from the node the lookup reached, a bit at a time.
+    int32_t node = entry.value;
+    for (int32_t length = LOOKUP_BITS + 1;; ++length) {
+        if (length > real_bits(r)) stop_at_end_of_file();
+        const uint32_t bit = peek_bits(r, length) & 1u;
         const HuffmanNode& here = tree.nodes[node];
-        node = read_bit(state) ? here.child1 : here.child0;
+        node = bit ? here.child1 : here.child0;
         if (node == NODE_NONE) fatal_warning("Warning! invalid Huffman code\n");
         const HuffmanNode& next = tree.nodes[node];
         if (next.child0 == NODE_NONE) {
             if (next.value == NODE_NONE) fatal_warning("Warning! invalid Huffman code\n");
+            take_bits(r, length);
             return next.value;
         }
     }
 }
 
-int32_t extend(int32_t v, int32_t s) {
-    const int32_t p = pow_int(2, s);
-    return v < p / 2 ? v - p + 1 : v;
+}  // namespace
+
+int32_t read_bit(DecoderState& state) {
+    if (state.bits.bit_count == 0) fill(state);
+    const int32_t bit = static_cast<int32_t>(peek_bits(state.bits, 1));
+    take_bits(state.bits, 1);
+    return bit;
+}
+
+int32_t decode_symbol(DecoderState& state, const HuffmanTree& tree) {
+    if (state.bits.bit_count < COEFFICIENT_BITS) fill(state);
+    return decode_code(state.bits, tree);
 }
 
 void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred) {
+    BitReader& r = state.bits;
+    if (r.fetched == 0 && r.bit_count == 0) r.scan_start = input_offset(state);
+    for (auto& row : state.coef_block) row.fill(0);
+
     const int32_t t = decode_symbol(state, dc_tree);
     int32_t difference = 0;
     if (t != 0) {
-        const int32_t v = read_bits(state, t);
+        const int32_t v = receive(state, t);
         if (t > MAX_DC_CATEGORY) fatal_warning("Warning! DC category %d out of range\n", t);
         difference = extend(v, t);
     }
@@ -77,20 +172,32 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
     dc_pred = static_cast<int32_t>(static_cast<uint32_t>(dc_pred) + static_cast<uint32_t>(difference));
     state.coef_block[0][0] = dc_pred;
 
-    int32_t k = 1;
-    for (;;) {
-        const int32_t rs = decode_symbol(state, ac_tree);
-        if (rs == END_OF_BLOCK) {
-            for (; k < 64; ++k) at_zigzag(state, k) = 0;
-            return;
+    for (int32_t k = 1; k < 64;) {
+        if (r.bit_count < COEFFICIENT_BITS) fill(state);
+        const int32_t rs = decode_code(r, ac_tree);
+        if (rs == END_OF_BLOCK) return;  // the rest of the block is already 0
+        const int32_t run = rs / 16;
+        const int32_t size = rs % 16;
+        int32_t value = 0;
+        if (size != 0) {
+            // The buffer still holds the at most 15 value bits.
+            if (size > real_bits(r)) stop_at_end_of_file();
+            value = extend(static_cast<int32_t>(peek_bits(r, size)), size);
+            take_bits(r, size);
         }
-        const int32_t r = rs / 16;
-        const int32_t s = rs % 16;
-        const int32_t value = extend(read_bits(state, s), s);
-        if (k + r > 63) fatal_warning("Warning! AC run past the end of the block\n");
-        for (int32_t i = 0; i < r; ++i) at_zigzag(state, k + i) = 0;
-        at_zigzag(state, k + r) = value;
-        k += r + 1;
-        if (k == 64) return;
+        if (k + run > 63) fatal_warning("Warning! AC run past the end of the block\n");
+        const int32_t position = NATURAL[k + run];
+        state.coef_block[position / 8][position % 8] = value;
+        k += run + 1;
     }
+}
+
+void finish_scan_bits(DecoderState& state) {
+    BitReader& r = state.bits;
+    // Whole data bytes fetched and not used; the byte that holds the last
+    // bit used is consumed with the rest of its bits dropped.
+    const uint64_t unused = static_cast<uint64_t>(real_bits(r) / 8);
+    const uint64_t used = r.fetched - unused;
+    return_to_offset(state, used == 0 ? r.scan_start : r.byte_end[(used - 1) % BitReader::TRACKED]);
+    r = BitReader{};
 }

@@ -94,23 +94,13 @@ void check_scan(const DecoderState& state, const ScanHeader& header, const std::
         fatal_warning("Warning! picture too large for a BMP file\n");
 }
 
-void allocate_plane(ComponentPlane& plane, int32_t columns, int32_t rows) {
-    plane.columns = columns;
-    plane.rows = rows;
-    const size_t count = static_cast<size_t>(columns) * static_cast<size_t>(rows);
-    if (rows != 0 && count / static_cast<size_t>(rows) != static_cast<size_t>(columns)) stop_out_of_memory();
-    // calloc leaves the zeroing to the system, page by page as the blocks
-    // land: a header that claims a huge picture costs only what is decoded.
-    plane.samples.reset(static_cast<int32_t*>(std::calloc(count == 0 ? 1 : count, sizeof(int32_t))));
-    if (!plane.samples) stop_out_of_memory();
-}
-
 // Copies `sample_block` into `plane` at (x0, y0); samples that fall outside
 // the plane (the overshoot of a last MCU column or row) are dropped.
 void store_block(const DecoderState& state, ComponentPlane& plane, int32_t x0, int32_t y0) {
-    for (int32_t x = 0; x < 8 && x0 + x < plane.columns; ++x) {
-        int32_t* column = plane.column(x0 + x);
-        for (int32_t y = 0; y < 8 && y0 + y < plane.rows; ++y) column[y0 + y] = state.sample_block[x][y];
+    const int32_t columns = plane.columns - x0 < 8 ? plane.columns - x0 : 8;
+    for (int32_t y = 0; y < 8 && y0 + y < plane.rows; ++y) {
+        int32_t* line = plane.row(y0 + y) + x0;
+        for (int32_t x = 0; x < columns; ++x) line[x] = state.sample_block[x][y];
     }
 }
 
@@ -137,7 +127,7 @@ void decode_scan(DecoderState& state) {
         const int32_t columns = round_up_to_block(component.H * state.padded_width / h_max);
         const int32_t rows = round_up_to_block(component.V * state.padded_height / v_max);
         std::printf("size of frame %d = %dx%d\n", static_cast<int32_t>(i), columns, rows);
-        allocate_plane(state.planes[i], columns, rows);
+        if (!allocate_plane(state.planes[i], columns, rows)) stop_out_of_memory();
     }
 
     // A single-component scan is coded block by block in raster order: its
@@ -177,6 +167,7 @@ void decode_scan(DecoderState& state) {
         }
     }
 
+    finish_scan_bits(state);
     std::printf("write to file .......\n");
     write_bmp(state, index);
 }

@@ -13,5 +13,11 @@ void fill_transform_tables(DecoderState& state);
 void dequantize_block(DecoderState& state, int32_t Tq);
 
 // The inverse DCT of `coef_block` into `sample_block`: level-shifted by
-// 128 and clamped to 0..255.
+// 128 and clamped to 0..255, with the vector instructions of `simd`.
 void idct_block(DecoderState& state);
+
+// The variants that idct_block chooses from; they give the same samples.
+void idct_block_baseline(DecoderState& state);
+#ifdef JPEG2BMP_AVX2
+void idct_block_avx2(DecoderState& state);
+#endif

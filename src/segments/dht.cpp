@@ -52,6 +52,29 @@ void build_code_tree(DecoderState& state, HuffmanTree& tree, const std::array<in
     }
 }
 
+void build_lookup(HuffmanTree& tree) {
+    for (uint32_t prefix = 0; prefix < tree.lookup.size(); ++prefix) {
+        HuffmanLookup entry{0, LOOKUP_BITS, HuffmanLookup::LONGER};
+        int32_t node = 0;
+        for (int32_t length = 1; length <= LOOKUP_BITS; ++length) {
+            const uint32_t bit = (prefix >> (LOOKUP_BITS - length)) & 1u;
+            node = bit ? tree.nodes[node].child1 : tree.nodes[node].child0;
+            if (node == NODE_NONE) {
+                entry = {0, static_cast<uint8_t>(length), HuffmanLookup::INVALID};
+                break;
+            }
+            const HuffmanNode& here = tree.nodes[node];
+            if (here.child0 == NODE_NONE) {
+                entry = here.value == NODE_NONE ? HuffmanLookup{0, static_cast<uint8_t>(length), HuffmanLookup::INVALID}
+                                                : HuffmanLookup{here.value, static_cast<uint8_t>(length), HuffmanLookup::LEAF};
+                break;
+            }
+            entry.value = node;
+        }
+        tree.lookup[prefix] = entry;
+    }
+}
+
 void read_dht(DecoderState& state) {
     // The length only decides whether another table follows; each table is
     // read whole, 17 + n bytes.
@@ -77,6 +100,7 @@ void read_dht(DecoderState& state) {
         slot = std::make_unique<HuffmanTree>();
         slot->nodes.assign(static_cast<size_t>(2 * n + 1), HuffmanNode{});
         build_code_tree(state, *slot, counts);
+        build_lookup(*slot);
 
         remaining -= 17 + n;
     }

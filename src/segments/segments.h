@@ -16,3 +16,6 @@ void read_dht(DecoderState& state);
 // of each length 1 to 16 into `tree`, reading one symbol byte from the
 // stream for each code as it is placed.
 void build_code_tree(DecoderState& state, HuffmanTree& tree, const std::array<int32_t, 16>& counts);
+
+// Derives the `lookup` of a complete tree from its nodes.
+void build_lookup(HuffmanTree& tree);

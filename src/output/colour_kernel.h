@@ -1,0 +1,47 @@
+// The YCbCr to BGR conversion of the JFIF file format for one line,
+// included by each instruction-set variant:
+//   b = (Cb - 128) 1.772 + Y
+//   g = (Y - (Cb - 128) 0.34414) - (Cr - 128) 0.71414
+//   r = (Cr - 128) 1.402 + Y
+// in double precision in exactly this grouping, truncated toward zero and
+// clamped to 0..255. Four pixels go side by side in vector lanes, the rest
+// one by one with the same operations.
+#pragma once
+
+#include "core/vectors.h"
+
+namespace {
+
+inline uint8_t clamp_to_byte(double value) {
+    // The value is within a few hundred of 0..255, so it fits an int.
+    const int32_t i = static_cast<int32_t>(value);
+    return static_cast<uint8_t>(i > 255 ? 255 : (i < 0 ? 0 : i));
+}
+
+inline void convert_line_kernel(const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width, uint8_t* bgr) {
+    int32_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+        const Double4 luma = to_double4(load_int4(y + x));
+        const Double4 blue_difference = to_double4(load_int4(cb + x) - 128);
+        const Double4 red_difference = to_double4(load_int4(cr + x) - 128);
+        const Int4 b = clamp_int4(truncate_to_int4(blue_difference * 1.772 + luma), 0, 255);
+        const Int4 g = clamp_int4(
+            truncate_to_int4((luma - blue_difference * 0.34414) - red_difference * 0.71414), 0, 255);
+        const Int4 r = clamp_int4(truncate_to_int4(red_difference * 1.402 + luma), 0, 255);
+        for (int lane = 0; lane < 4; ++lane) {
+            bgr[3 * (x + lane)] = static_cast<uint8_t>(b[lane]);
+            bgr[3 * (x + lane) + 1] = static_cast<uint8_t>(g[lane]);
+            bgr[3 * (x + lane) + 2] = static_cast<uint8_t>(r[lane]);
+        }
+    }
+    for (; x < width; ++x) {
+        const double luma = y[x];
+        const double blue_difference = cb[x] - 128;
+        const double red_difference = cr[x] - 128;
+        bgr[3 * x] = clamp_to_byte(blue_difference * 1.772 + luma);
+        bgr[3 * x + 1] = clamp_to_byte((luma - blue_difference * 0.34414) - red_difference * 0.71414);
+        bgr[3 * x + 2] = clamp_to_byte(red_difference * 1.402 + luma);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,36 @@
+// The fixed tables of the inverse DCT and the zigzag order, built once at
+// start-up.
+#include <cmath>
+
+#include "scan/transform.h"
+
+namespace {
+
+// The zigzag sequence of the standard as (u, v), u the horizontal frequency.
+constexpr int32_t ZIGZAG_UV[64][2] = {
+    {0, 0}, {1, 0}, {0, 1}, {0, 2}, {1, 1}, {2, 0}, {3, 0}, {2, 1}, {1, 2}, {0, 3}, {0, 4}, {1, 3}, {2, 2},
+    {3, 1}, {4, 0}, {5, 0}, {4, 1}, {3, 2}, {2, 3}, {1, 4}, {0, 5}, {0, 6}, {1, 5}, {2, 4}, {3, 3}, {4, 2},
+    {5, 1}, {6, 0}, {7, 0}, {6, 1}, {5, 2}, {4, 3}, {3, 4}, {2, 5}, {1, 6}, {0, 7}, {1, 7}, {2, 6}, {3, 5},
+    {4, 4}, {5, 3}, {6, 2}, {7, 1}, {7, 2}, {6, 3}, {5, 4}, {4, 5}, {3, 6}, {2, 7}, {3, 7}, {4, 6}, {5, 5},
+    {6, 4}, {7, 3}, {7, 4}, {6, 5}, {5, 6}, {4, 7}, {5, 7}, {6, 6}, {7, 5}, {7, 6}, {6, 7}, {7, 7},
+};
+
+// The decoder's pi: the cosines are those of this value, not of the full
+// constant.
+constexpr double PI_APPROX = 3.14159;
+
+}  // namespace
+
+void fill_transform_tables(DecoderState& state) {
+    // sqrt(0.5) is the double nearest to 1/sqrt(2); 1.0 / sqrt(2.0) is one
+    // unit lower and changes samples.
+    state.c_table[0] = std::sqrt(0.5);
+    for (int u = 1; u < 8; ++u) state.c_table[u] = 1.0;
+    for (int x = 0; x < 8; ++x) {
+        for (int u = 0; u < 8; ++u) {
+            state.cos_table[x][u] = std::cos((static_cast<double>(u * (2 * x + 1)) * PI_APPROX) * 0.0625);
+            state.cos_by_frequency[u][x] = state.cos_table[x][u];
+        }
+    }
+    for (int k = 0; k < 64; ++k) state.zigzag[k] = ZigzagEntry{ZIGZAG_UV[k][0], ZIGZAG_UV[k][1]};
+}
