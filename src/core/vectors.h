@@ -1,4 +1,4 @@
-// Vector types of four lanes for the block transform and the colour
+// Vector types of two and four lanes for the block transform and the colour
 // conversion. Every lane operation is the IEEE operation of its scalar
 // twin, rounded on its own, so a vector result equals the scalar one lane
 // for lane. The same source is compiled once for the baseline instruction
@@ -8,12 +8,26 @@
 #include <cstdint>
 #include <cstring>
 
+typedef double Double2 __attribute__((vector_size(16)));
+typedef int32_t Int2 __attribute__((vector_size(8)));
 typedef double Double4 __attribute__((vector_size(32)));
 typedef int32_t Int4 __attribute__((vector_size(16)));
-typedef int64_t Long4 __attribute__((vector_size(32)));
 
-inline Double4 load_double4(const double* from) {
-    Double4 v;
+// The int vector of as many lanes as a double vector.
+template <typename Doubles>
+struct IntLanes;
+template <>
+struct IntLanes<Double2> {
+    using type = Int2;
+};
+template <>
+struct IntLanes<Double4> {
+    using type = Int4;
+};
+
+template <typename Doubles>
+inline Doubles load_doubles(const double* from) {
+    Doubles v;
     std::memcpy(&v, from, sizeof v);
     return v;
 }
@@ -29,9 +43,13 @@ inline void store_int4(int32_t* to, Int4 v) { std::memcpy(to, &v, sizeof v); }
 inline Double4 to_double4(Int4 v) { return __builtin_convertvector(v, Double4); }
 
 // Truncation toward zero; the lanes must lie within the int range.
-inline Int4 truncate_to_int4(Double4 v) { return __builtin_convertvector(v, Int4); }
+template <typename Doubles>
+inline typename IntLanes<Doubles>::type truncate_to_ints(Doubles v) {
+    return __builtin_convertvector(v, typename IntLanes<Doubles>::type);
+}
 
-inline Int4 clamp_int4(Int4 v, int32_t low, int32_t high) {
-    v = v > high ? Int4{} + high : v;
-    return v < low ? Int4{} + low : v;
+template <typename Ints>
+inline Ints clamp_ints(Ints v, int32_t low, int32_t high) {
+    v = v > high ? Ints{} + high : v;
+    return v < low ? Ints{} + low : v;
 }

@@ -24,10 +24,10 @@ inline void convert_line_kernel(const int32_t* y, const int32_t* cb, const int32
         const Double4 luma = to_double4(load_int4(y + x));
         const Double4 blue_difference = to_double4(load_int4(cb + x) - 128);
         const Double4 red_difference = to_double4(load_int4(cr + x) - 128);
-        const Int4 b = clamp_int4(truncate_to_int4(blue_difference * 1.772 + luma), 0, 255);
-        const Int4 g = clamp_int4(
-            truncate_to_int4((luma - blue_difference * 0.34414) - red_difference * 0.71414), 0, 255);
-        const Int4 r = clamp_int4(truncate_to_int4(red_difference * 1.402 + luma), 0, 255);
+        const Int4 b = clamp_ints(truncate_to_ints(blue_difference * 1.772 + luma), 0, 255);
+        const Int4 g = clamp_ints(
+            truncate_to_ints((luma - blue_difference * 0.34414) - red_difference * 0.71414), 0, 255);
+        const Int4 r = clamp_ints(truncate_to_ints(red_difference * 1.402 + luma), 0, 255);
         for (int lane = 0; lane < 4; ++lane) {
             bgr[3 * (x + lane)] = static_cast<uint8_t>(b[lane]);
             bgr[3 * (x + lane) + 1] = static_cast<uint8_t>(g[lane]);

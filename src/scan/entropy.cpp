@@ -13,6 +13,7 @@
 
 #include "core/fatal.h"
 #include "core/input.h"
+#include "scan/transform.h"
 
 namespace {
 
@@ -26,20 +27,6 @@ constexpr int32_t MAX_DC_CATEGORY = 30;
 constexpr int32_t COEFFICIENT_BITS = 32;
 constexpr int FILL_LIMIT = 56;
 
-// The natural position u * 8 + v of each zigzag index.
-constexpr std::array<uint8_t, 64> natural_order() {
-    constexpr uint8_t uv[64][2] = {
-        {0, 0}, {1, 0}, {0, 1}, {0, 2}, {1, 1}, {2, 0}, {3, 0}, {2, 1}, {1, 2}, {0, 3}, {0, 4}, {1, 3}, {2, 2},
-        {3, 1}, {4, 0}, {5, 0}, {4, 1}, {3, 2}, {2, 3}, {1, 4}, {0, 5}, {0, 6}, {1, 5}, {2, 4}, {3, 3}, {4, 2},
-        {5, 1}, {6, 0}, {7, 0}, {6, 1}, {5, 2}, {4, 3}, {3, 4}, {2, 5}, {1, 6}, {0, 7}, {1, 7}, {2, 6}, {3, 5},
-        {4, 4}, {5, 3}, {6, 2}, {7, 1}, {7, 2}, {6, 3}, {5, 4}, {4, 5}, {3, 6}, {2, 7}, {3, 7}, {4, 6}, {5, 5},
-        {6, 4}, {7, 3}, {7, 4}, {6, 5}, {5, 6}, {4, 7}, {5, 7}, {6, 6}, {7, 5}, {7, 6}, {6, 7}, {7, 7},
-    };
-    std::array<uint8_t, 64> order{};
-    for (int k = 0; k < 64; ++k) order[k] = static_cast<uint8_t>(uv[k][0] * 8 + uv[k][1]);
-    return order;
-}
-constexpr std::array<uint8_t, 64> NATURAL = natural_order();
 
 // Fetches data bytes until the buffer holds more than FILL_LIMIT bits. At
 // the end of the input it pads with zero bits instead, counted in
@@ -186,8 +173,7 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
             take_bits(r, size);
         }
         if (k + run > 63) fatal_warning("Warning! AC run past the end of the block\n");
-        const int32_t position = NATURAL[k + run];
-        state.coef_block[position / 8][position % 8] = value;
+        state.coef_block[ZIGZAG_UV[k + run][0]][ZIGZAG_UV[k + run][1]] = value;
         k += run + 1;
     }
 }

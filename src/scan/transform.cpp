@@ -12,14 +12,15 @@
 #include "scan/transform_kernel.h"
 
 void dequantize_block(DecoderState& state, int32_t Tq) {
+    // `zigzag` holds this fixed order; as constants the positions unroll.
     const auto& table = state.quant_tables[Tq];
     for (int k = 0; k < 64; ++k) {
-        int32_t& coefficient = state.coef_block[state.zigzag[k].u][state.zigzag[k].v];
+        int32_t& coefficient = state.coef_block[ZIGZAG_UV[k][0]][ZIGZAG_UV[k][1]];
         coefficient = static_cast<int32_t>(static_cast<uint32_t>(coefficient) * static_cast<uint32_t>(table[k]));
     }
 }
 
-void idct_block_baseline(DecoderState& state) { idct_block_kernel<2>(state); }
+void idct_block_baseline(DecoderState& state) { idct_block_kernel<Double2, 2>(state); }
 
 void idct_block(DecoderState& state) {
 #ifdef JPEG2BMP_AVX2

@@ -5,6 +5,17 @@
 
 #include "core/decoder_state.h"
 
+// The zigzag sequence of the JPEG standard (ITU-T T.81, figure A.6) as
+// (u, v), u the horizontal frequency: index 1 is (1, 0), the first
+// coefficient right of the DC one.
+inline constexpr int32_t ZIGZAG_UV[64][2] = {
+    {0, 0}, {1, 0}, {0, 1}, {0, 2}, {1, 1}, {2, 0}, {3, 0}, {2, 1}, {1, 2}, {0, 3}, {0, 4}, {1, 3}, {2, 2},
+    {3, 1}, {4, 0}, {5, 0}, {4, 1}, {3, 2}, {2, 3}, {1, 4}, {0, 5}, {0, 6}, {1, 5}, {2, 4}, {3, 3}, {4, 2},
+    {5, 1}, {6, 0}, {7, 0}, {6, 1}, {5, 2}, {4, 3}, {3, 4}, {2, 5}, {1, 6}, {0, 7}, {1, 7}, {2, 6}, {3, 5},
+    {4, 4}, {5, 3}, {6, 2}, {7, 1}, {7, 2}, {6, 3}, {5, 4}, {4, 5}, {3, 6}, {2, 7}, {3, 7}, {4, 6}, {5, 5},
+    {6, 4}, {7, 3}, {7, 4}, {6, 5}, {5, 6}, {4, 7}, {5, 7}, {6, 6}, {7, 5}, {7, 6}, {6, 7}, {7, 7},
+};
+
 // Fills `zigzag`, `c_table` and `cos_table`; called once by init_tables.
 void fill_transform_tables(DecoderState& state);
 

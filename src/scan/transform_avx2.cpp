@@ -3,4 +3,4 @@
 #include "scan/transform.h"
 #include "scan/transform_kernel.h"
 
-void idct_block_avx2(DecoderState& state) { idct_block_kernel<4>(state); }
+void idct_block_avx2(DecoderState& state) { idct_block_kernel<Double4, 4>(state); }

@@ -17,19 +17,36 @@ namespace {
 
 // A sum beyond the int range (corrupt data only) is held at the range's
 // ends before its conversion.
-inline Int4 samples_of(Double4 sum) {
-    sum = sum > 2147483647.0 ? Double4{} + 2147483647.0 : sum;
-    sum = sum < -2147483648.0 ? Double4{} + -2147483648.0 : sum;
-    return clamp_int4(truncate_to_int4(sum) / 4 + 128, 0, 255);
+template <typename Doubles>
+inline typename IntLanes<Doubles>::type samples_of(Doubles sum) {
+    sum = sum > 2147483647.0 ? Doubles{} + 2147483647.0 : sum;
+    sum = sum < -2147483648.0 ? Doubles{} + -2147483648.0 : sum;
+    return clamp_ints(truncate_to_ints(sum) / 4 + 128, 0, 255);
 }
 
-template <int YGROUP>
+// Doubles: the vector type (two or four lanes); YGROUP: how many lines are
+// summed at once, as many as the registers hold.
+template <typename Doubles, int YGROUP>
 void idct_block_kernel(DecoderState& state) {
+    constexpr int LANES = sizeof(Doubles) / sizeof(double);
+    constexpr int PARTS = 8 / LANES;
     struct Term {
         double a;  // (C(v) C(u)) S[u][v]
         int32_t u;
         int32_t v;
     };
+    // Most blocks of smooth pictures hold a DC coefficient alone. Its two
+    // cosines are exactly 1, so each of the 64 sums is 0.0 + its one term.
+    int32_t ac = 0;
+    for (int32_t u = 0; u < 8; ++u)
+        for (int32_t v = 0; v < 8; ++v) ac |= (u | v) != 0 ? state.coef_block[u][v] : 0;
+    if (ac == 0) {
+        const double sum = (state.c_table[0] * state.c_table[0]) * state.coef_block[0][0];
+        const int32_t s = samples_of(Doubles{} + sum)[0];
+        for (auto& column : state.sample_block) column.fill(s);
+        return;
+    }
+
     Term terms[65];
     int count = 0;
     // Written for every coefficient and kept for the non-zero ones: no
@@ -41,35 +58,24 @@ void idct_block_kernel(DecoderState& state) {
         }
     }
 
-    // No term, or the DC term alone (whose cosines are both exactly 1): all
-    // 64 samples are the same.
-    if (count == 0 || (count == 1 && terms[0].u == 0 && terms[0].v == 0)) {
-        const double sum = count == 0 ? 0.0 : terms[0].a;
-        const int32_t s = samples_of(Double4{} + sum)[0];
-        for (auto& column : state.sample_block) column.fill(s);
-        return;
-    }
-
-    // Lanes run along x: (a cos[x][u]) is one vector product for four
+    // Lanes run along x: (a cos[x][u]) is one vector product for LANES
     // columns, and cos[y][v] is broadcast to them.
     for (int y0 = 0; y0 < 8; y0 += YGROUP) {
-        Double4 sums[YGROUP][2] = {};
+        Doubles sums[YGROUP][PARTS] = {};
         for (int t = 0; t < count; ++t) {
             const Term& term = terms[t];
-            const Double4 b_low = term.a * load_double4(&state.cos_by_frequency[term.u][0]);
-            const Double4 b_high = term.a * load_double4(&state.cos_by_frequency[term.u][4]);
+            Doubles b[PARTS];
+            for (int p = 0; p < PARTS; ++p)
+                b[p] = term.a * load_doubles<Doubles>(&state.cos_by_frequency[term.u][p * LANES]);
             for (int j = 0; j < YGROUP; ++j) {
                 const double cos_y = state.cos_table[y0 + j][term.v];
-                sums[j][0] = sums[j][0] + b_low * cos_y;
-                sums[j][1] = sums[j][1] + b_high * cos_y;
+                for (int p = 0; p < PARTS; ++p) sums[j][p] = sums[j][p] + b[p] * cos_y;
             }
         }
         for (int j = 0; j < YGROUP; ++j) {
-            const Int4 low = samples_of(sums[j][0]);
-            const Int4 high = samples_of(sums[j][1]);
-            for (int x = 0; x < 4; ++x) {
-                state.sample_block[x][y0 + j] = low[x];
-                state.sample_block[x + 4][y0 + j] = high[x];
+            for (int p = 0; p < PARTS; ++p) {
+                const auto samples = samples_of(sums[j][p]);
+                for (int lane = 0; lane < LANES; ++lane) state.sample_block[p * LANES + lane][y0 + j] = samples[lane];
             }
         }
     }
