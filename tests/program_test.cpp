@@ -132,4 +132,41 @@ TEST_F(ProgramTest, EveryFixtureGivesItsRecordedTraceStatusAndPicture) {
     }
 }
 
+// The program and its reference build (the literal stages) on the same
+// files: pictures of every layout, then the same cut short and damaged.
+TEST_F(ProgramTest, SameOutcomeAsTheReferenceBuildOnMadeAndDamagedFiles) {
+    const std::vector<std::vector<ComponentSpec>> layouts = {
+        {{1, 1, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}, {{1, 2, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}},
+        {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}, {{1, 1, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}},
+        {{1, 4, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}, {{1, 1, 1, 0}}, {{1, 2, 2, 0}},
+    };
+    uint32_t seed = 1;
+    const auto next = [&seed] { return seed = seed * 1664525u + 1013904223u, seed >> 8; };
+    std::vector<Bytes> files;
+    for (const auto& layout : layouts) {
+        for (auto size : {std::pair{1, 1}, std::pair{37, 23}, std::pair{50, 17}}) {
+            const Bytes file = encode_picture(size.first, size.second, layout, [&](int c, int x, int y) {
+                return static_cast<int>((x * 7 + y * 3 + c * 50 + next() % 40) % 256);
+            });
+            files.push_back(file);
+            Bytes cut = file;
+            cut.resize(file.size() - 2 - next() % (file.size() / 3));
+            files.push_back(cut);
+            Bytes flipped = file;
+            for (int i = 0; i < 4; ++i) flipped[file.size() / 3 + next() % (file.size() * 2 / 3)] ^= 1u << (next() % 8);
+            files.push_back(flipped);
+        }
+    }
+    for (size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(i);
+        write_file(path("photo.jpg"), files[i]);
+        const BinaryRun program = run("photo\n");
+        const Bytes program_bmp = read_file(path("photo.bmp"));
+        const BinaryRun reference = run_binary_at(JPEG2BMP_REFERENCE_BINARY, folder_, "photo\n");
+        EXPECT_EQ(program.exit_status, reference.exit_status);
+        EXPECT_EQ(split_output(program.output).trace, split_output(reference.output).trace);
+        EXPECT_EQ(program_bmp, read_file(path("photo.bmp")));
+    }
+}
+
 }  // namespace

@@ -1,0 +1,256 @@
+// The program's stages against the literal reference: the same samples,
+// coefficients, bytes, warnings and stream positions, on every vector path
+// this processor has.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <random>
+
+#include "core/input.h"
+#include "output/bmp.h"
+#include "reference/reference_stages.h"
+#include "scan/entropy.h"
+#include "scan/transform.h"
+#include "segments/segments.h"
+#include "support/decode_run.h"
+#include "support/jpeg_writer.h"
+
+namespace {
+
+std::vector<SimdPath> paths_here() {
+    std::vector<SimdPath> paths = {SimdPath::BASELINE};
+#ifdef JPEG2BMP_AVX2
+    if (__builtin_cpu_supports("avx2")) paths.push_back(SimdPath::AVX2);
+#endif
+    return paths;
+}
+
+// Sparse, dense and extreme blocks as corrupt data can make them.
+Block random_block(std::mt19937& random, int kind) {
+    Block block{};
+    const int nonzero = kind == 0 ? 1 + random() % 4 : kind == 1 ? 64 : 1 + random() % 64;
+    for (int i = 0; i < nonzero; ++i) {
+        int32_t value;
+        switch (kind) {
+            case 0: value = static_cast<int32_t>(random() % 2049) - 1024; break;
+            case 1: value = static_cast<int32_t>(random() % 512) - 256; break;
+            default: value = static_cast<int32_t>(random());  // the whole int range
+        }
+        block[random() % 8][random() % 8] = value;
+    }
+    if (kind == 0 && random() % 2) block = {}, block[0][0] = static_cast<int32_t>(random() % 4096) - 2048;
+    return block;
+}
+
+TEST(Differential, InverseDctEqualsTheDirectSumOnEveryPath) {
+    DecoderState program, literal;
+    init_tables(program);
+    init_tables(literal);
+    for (SimdPath path : paths_here()) {
+        program.simd = path;
+        std::mt19937 random(11);
+        for (int i = 0; i < 6000; ++i) {
+            const Block block = random_block(random, i % 3);
+            program.coef_block = literal.coef_block = block;
+            idct_block(program);
+            reference::idct_block(literal);
+            ASSERT_EQ(program.sample_block, literal.sample_block) << "block " << i;
+            ASSERT_EQ(program.coef_block, block);
+        }
+        // Every DC value a baseline block can hold, alone.
+        for (int32_t dc = -2048 * 255; dc <= 2048 * 255; dc += 37) {
+            program.coef_block = literal.coef_block = Block{};
+            program.coef_block[0][0] = literal.coef_block[0][0] = dc;
+            idct_block(program);
+            reference::idct_block(literal);
+            ASSERT_EQ(program.sample_block, literal.sample_block) << "DC " << dc;
+        }
+        for (int32_t extreme : {INT_MAX, INT_MIN, INT_MAX / 2, INT_MIN + 1}) {
+            for (auto& row : program.coef_block) row.fill(extreme);
+            literal.coef_block = program.coef_block;
+            idct_block(program);
+            reference::idct_block(literal);
+            ASSERT_EQ(program.sample_block, literal.sample_block);
+        }
+    }
+}
+
+TEST(Differential, DequantizationEqualsTheReference) {
+    DecoderState program, literal;
+    init_tables(program);
+    init_tables(literal);
+    std::mt19937 random(5);
+    for (int i = 0; i < 2000; ++i) {
+        for (auto& entry : program.quant_tables[i % 4]) entry = 1 + static_cast<int32_t>(random() % 255);
+        literal.quant_tables = program.quant_tables;
+        program.coef_block = literal.coef_block = random_block(random, i % 3);
+        dequantize_block(program, i % 4);
+        reference::dequantize_block(literal, i % 4);
+        ASSERT_EQ(program.coef_block, literal.coef_block);
+    }
+}
+
+// A picture's planes with random samples and the given factors.
+void fill_planes(DecoderState& state, std::mt19937& random, int32_t width, int32_t height,
+                 const std::vector<FrameComponent>& components) {
+    state.width = width;
+    state.height = height;
+    state.components = components;
+    state.planes.clear();
+    state.planes.resize(components.size());
+    for (size_t i = 0; i < components.size(); ++i) {
+        ComponentPlane& plane = state.planes[i];
+        allocate_plane(plane, (width + 7) / 8 * 8 * components[i].H / components[0].H + 8,
+                       (height + 7) / 8 * 8 * components[i].V / components[0].V + 8);
+        for (int32_t y = 0; y < plane.rows; ++y)
+            for (int32_t x = 0; x < plane.columns; ++x) plane.at(x, y) = static_cast<int32_t>(random() % 256);
+    }
+}
+
+Bytes written_by(DecoderState& state, const std::vector<int32_t>& index,
+                 void (*writer)(DecoderState&, const std::vector<int32_t>&)) {
+    const std::string folder = temp_folder();
+    state.bmp_name = folder + "/out.bmp";
+    state.out_file = std::fopen(state.bmp_name.c_str(), "wb");
+    writer(state, index);
+    Bytes bytes = read_file(state.bmp_name);
+    std::remove(state.bmp_name.c_str());
+    std::remove(folder.c_str());
+    return bytes;
+}
+
+TEST(Differential, BmpEqualsThePixelByPixelWriterOnEveryPath) {
+    const std::vector<std::vector<FrameComponent>> layouts = {
+        {{1, 1, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}}, {{1, 2, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}},
+        {{1, 2, 2, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}}, {{1, 4, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}},
+        {{1, 1, 2, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}}, {{1, 4, 4, 0}, {2, 2, 1, 0}, {3, 1, 4, 0}},
+        {{1, 3, 3, 0}, {2, 1, 3, 0}, {3, 3, 1, 0}}, {{1, 1, 1, 0}},
+    };
+    std::mt19937 random(9);
+    for (SimdPath path : paths_here()) {
+        for (const auto& layout : layouts) {
+            for (auto size : {std::pair{1, 1}, std::pair{5, 2}, std::pair{37, 23}, std::pair{64, 3}, std::pair{0, 4}}) {
+                DecoderState state;
+                state.simd = path;
+                fill_planes(state, random, size.first, size.second, layout);
+                std::vector<int32_t> index(layout.size());
+                for (size_t i = 0; i < index.size(); ++i) index[i] = static_cast<int32_t>(i);
+                ASSERT_EQ(written_by(state, index, write_bmp), written_by(state, index, reference::write_bmp))
+                    << size.first << "x" << size.second;
+            }
+        }
+    }
+}
+
+// What decoding a stream of blocks leaves: every block's coefficients and
+// predictor, the warning it stopped with, and where the input stands.
+struct BlockRun {
+    std::vector<Block> blocks;
+    std::string warning;
+    uint64_t offset = 0;
+    bool operator==(const BlockRun&) const = default;
+};
+
+BlockRun decode_blocks(const Bytes& tables_and_data, int count, bool literal) {
+    BlockRun run;
+    StateOnBytes input(tables_and_data);
+    DecoderState& state = input.state;
+    testing::internal::CaptureStdout();
+    const std::string table_warning = fatal_line_of([&] {
+        for (int i = 0; i < 2; ++i) {
+            read_byte(state), read_byte(state);
+            read_dht(state);
+        }
+    });
+    testing::internal::GetCapturedStdout();
+    if (!table_warning.empty()) return run;
+    reference::BitState bits;
+    int32_t pred = 0;
+    run.warning = fatal_line_of([&] {
+        for (int i = 0; i < count; ++i) {
+            if (literal)
+                reference::decode_block(state, bits, *state.huffman_trees[0][0], *state.huffman_trees[1][0], pred);
+            else
+                decode_block(state, *state.huffman_trees[0][0], *state.huffman_trees[1][0], pred);
+            Block with_pred = state.coef_block;
+            with_pred[0][0] ^= pred;  // both are recorded
+            run.blocks.push_back(with_pred);
+        }
+        if (!literal) finish_scan_bits(state);
+    });
+    // Where the input stands counts only where the scan ended well: a
+    // warning ends the process.
+    if (run.warning.empty()) run.offset = input_offset(state);
+    return run;
+}
+
+// Tables, then entropy-coded data, as one stream.
+Bytes with_tables(const HuffmanSpec& dc, const HuffmanSpec& ac, const Bytes& data) {
+    JpegWriter jpeg;
+    jpeg.dht(0x00, dc).dht(0x10, ac).bytes(data);
+    return jpeg.data();
+}
+
+Bytes random_scan(std::mt19937& random, int blocks) {
+    const CodeBook dc = code_book(DC_LUMINANCE), ac = code_book(AC_LUMINANCE);
+    BitWriter out;
+    int pred = 0;
+    for (int b = 0; b < blocks; ++b) {
+        ZigzagBlock block{};
+        const int dense = static_cast<int>(random() % 64);
+        for (int k = 0; k < 64; ++k)
+            if (static_cast<int>(random() % 64) < dense) block[k] = static_cast<int>(random() % 2047) - 1023;
+        encode_block(out, block, pred, dc, ac);
+    }
+    return out.finish();
+}
+
+void expect_same_decoding(const Bytes& stream, int blocks) {
+    const BlockRun program = decode_blocks(stream, blocks, false);
+    const BlockRun literal = decode_blocks(stream, blocks, true);
+    ASSERT_EQ(program.warning, literal.warning);
+    ASSERT_EQ(program.offset, literal.offset);
+    ASSERT_EQ(program.blocks.size(), literal.blocks.size());
+    for (size_t i = 0; i < program.blocks.size(); ++i) ASSERT_EQ(program.blocks[i], literal.blocks[i]) << "block " << i;
+}
+
+TEST(Differential, EntropyDecodingEqualsTheBitSerialWalk) {
+    std::mt19937 random(21);
+    for (int i = 0; i < 300; ++i) {
+        const Bytes data = random_scan(random, 1 + static_cast<int>(random() % 12));
+        SCOPED_TRACE(i);
+        expect_same_decoding(with_tables(DC_LUMINANCE, AC_LUMINANCE, data), 13);  // runs past its end
+        for (int cut = 0; cut < 3; ++cut) {
+            Bytes corrupt = data;
+            corrupt.resize(random() % (data.size() + 1));
+            expect_same_decoding(with_tables(DC_LUMINANCE, AC_LUMINANCE, corrupt), 13);
+            corrupt = data;
+            for (int flips = 0; flips < 3 && !corrupt.empty(); ++flips)
+                corrupt[random() % corrupt.size()] ^= static_cast<uint8_t>(1u << (random() % 8));
+            expect_same_decoding(with_tables(DC_LUMINANCE, AC_LUMINANCE, corrupt), 13);
+        }
+    }
+}
+
+TEST(Differential, EntropyDecodingOfRandomTablesAndBytes) {
+    std::mt19937 random(33);
+    for (int i = 0; i < 3000; ++i) {
+        // Random counts (often overfilled or sparse), random symbols, random data.
+        HuffmanSpec dc, ac;
+        for (HuffmanSpec* spec : {&dc, &ac}) {
+            int total = 0;
+            for (auto& count : spec->counts) {
+                count = static_cast<uint8_t>(random() % 5 == 0 ? random() % 6 : 0);
+                total += count;
+            }
+            for (int s = 0; s < total; ++s)
+                spec->symbols.push_back(static_cast<uint8_t>(spec == &dc ? random() % (i % 7 == 0 ? 256 : 16) : random()));
+        }
+        Bytes data(random() % 40);
+        for (auto& byte : data) byte = static_cast<uint8_t>(random() % 4 == 0 ? 0xFF : random());
+        SCOPED_TRACE(i);
+        expect_same_decoding(with_tables(dc, ac, data), 8);
+    }
+}
+
+}  // namespace
