@@ -5,7 +5,17 @@
 #include "core/fatal.h"
 #include "scan/transform.h"
 
-#if defined(__linux__)
+// Under AddressSanitizer planes come from calloc, whose bounds it checks.
+#if defined(__SANITIZE_ADDRESS__)
+#define JPEG2BMP_CHECKED_ALLOCATION 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define JPEG2BMP_CHECKED_ALLOCATION 1
+#endif
+#endif
+
+#if defined(__linux__) && !defined(JPEG2BMP_CHECKED_ALLOCATION)
+#define JPEG2BMP_MAPPED_PLANES 1
 #include <sys/mman.h>
 #endif
 
@@ -18,9 +28,11 @@ SimdPath best_simd_path() {
     return SimdPath::BASELINE;
 }
 
+#if JPEG2BMP_MAPPED_PLANES
 // Planes this large are mapped on their own and given back to the system
 // whole when released.
 constexpr size_t MAPPED_PLANE_BYTES = size_t{1} << 21;
+#endif
 
 }  // namespace
 
@@ -44,7 +56,7 @@ int32_t pow_int(int32_t base, int32_t exponent) {
 }
 
 void PlaneRelease::operator()(int32_t* samples) const {
-#if defined(__linux__)
+#if JPEG2BMP_MAPPED_PLANES
     if (bytes >= MAPPED_PLANE_BYTES) {
         munmap(samples, bytes);
         return;
@@ -64,7 +76,7 @@ bool allocate_plane(ComponentPlane& plane, int32_t columns, int32_t rows) {
     // Never cleared by hand: the zero pages come from the system as the
     // blocks land, so a header that claims a huge picture costs only what
     // is decoded.
-#if defined(__linux__)
+#if JPEG2BMP_MAPPED_PLANES
     if (bytes >= MAPPED_PLANE_BYTES) {
         void* mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
         if (mapped == MAP_FAILED) return false;

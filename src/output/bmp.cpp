@@ -30,6 +30,8 @@ void put_u32(uint8_t*& at, uint32_t value) {
 }
 
 void write_out(DecoderState& state, const uint8_t* bytes, size_t count) {
+    // A picture of width 0 has empty rows, and no buffer behind them.
+    if (count == 0) return;
     if (std::fwrite(bytes, 1, count, state.out_file) != count)
         fatal_warning("Warning! write error : %s\n", state.bmp_name.c_str());
 }

@@ -19,12 +19,13 @@ constexpr int32_t MAX_CODE_LENGTH = 16;
 // The tree starts with 2n + 1 nodes; a table whose codes leave much of the
 // code space empty needs more, and gets them.
 int32_t child_along(HuffmanTree& tree, int32_t node, int32_t bit, int32_t& next_free) {
-    int32_t& child = bit ? tree.nodes[node].child1 : tree.nodes[node].child0;
-    if (child == NODE_NONE) {
-        child = next_free++;
-        if (static_cast<size_t>(child) == tree.nodes.size()) tree.nodes.emplace_back();
-    }
-    return child;
+    const int32_t child = bit ? tree.nodes[node].child1 : tree.nodes[node].child0;
+    if (child != NODE_NONE) return child;
+    const int32_t taken = next_free++;
+    // Growing the array moves the nodes: the parent is found again after.
+    if (static_cast<size_t>(taken) == tree.nodes.size()) tree.nodes.emplace_back();
+    (bit ? tree.nodes[node].child1 : tree.nodes[node].child0) = taken;
+    return taken;
 }
 
 }  // namespace
