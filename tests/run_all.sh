@@ -26,12 +26,12 @@ configuration() {
 
 configuration release "" -- -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++
 ASAN_OPTIONS=allocator_may_return_null=1 \
-  configuration sanitize "" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DJPEG2BMP_SANITIZE=ON
-configuration clang-O3 "-LE bad_input" -- -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++
-configuration gcc-O0 "-LE bad_input" -- -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ -DCMAKE_CXX_FLAGS_DEBUG=-O0
-configuration clang-O0 "-LE bad_input" -- -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS_DEBUG=-O0
-configuration native "-LE bad_input" -- -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DCMAKE_CXX_FLAGS=-march=native
-configuration aarch64 "-LE bad_input" -- -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake
+  configuration sanitize "-LE build_flags" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DJPEG2BMP_SANITIZE=ON
+configuration clang-O3 "-LE bad_input|build_flags" -- -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++
+configuration gcc-O0 "-LE bad_input|build_flags" -- -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ -DCMAKE_CXX_FLAGS_DEBUG=-O0
+configuration clang-O0 "-LE bad_input|build_flags" -- -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS_DEBUG=-O0
+configuration native "-LE bad_input|build_flags" -- -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DCMAKE_CXX_FLAGS=-march=native
+configuration aarch64 "-LE bad_input|build_flags" -- -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake
 
 echo "=== benchmark smoke run"
 bench/run.sh --smoke
