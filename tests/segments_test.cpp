@@ -90,7 +90,6 @@ TEST(Dqt, WarningsStopTheProgram) {
 TEST(Sof0, SizesComponentsAndTheirTrace) {
     JpegWriter jpeg;
     jpeg.soi().sof0(100, 75, YCC_420).marker(0xD9);
-    StateOnBytes s(jpeg.data());
     const Outcome outcome = decode_bytes(jpeg.data());
     EXPECT_EQ(outcome.trace,
               "begin of image\nframe header syntax\nimage size : 100 * 75\n# of channel = 3\n"

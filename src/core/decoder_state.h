@@ -163,6 +163,9 @@ struct DecoderState {
 
 void init_tables(DecoderState& state);
 
+// A size rounded up to whole 8 x 8 blocks.
+inline int32_t round_up_to_block(int32_t size) { return size % 8 == 0 ? size : size - size % 8 + 8; }
+
 // base to the power exponent, by repeated 32-bit multiplication; a negative
 // exponent is a fatal stop.
 int32_t pow_int(int32_t base, int32_t exponent);

@@ -30,8 +30,6 @@ struct ScanHeader {
     std::vector<ScanComponent> components;
 };
 
-int32_t round_up_to_block(int32_t size) { return size % 8 == 0 ? size : size - size % 8 + 8; }
-
 ScanHeader read_scan_header(DecoderState& state) {
     read_segment_u16(state);  // Ls: the fields themselves say where the header ends
     const int32_t ns = read_segment_byte(state);

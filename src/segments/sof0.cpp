@@ -14,8 +14,6 @@ constexpr int32_t SAMPLE_PRECISION = 8;
 constexpr int32_t MAX_SAMPLING_FACTOR = 4;
 constexpr int32_t MAX_TQ = 3;  // quant_tables holds four tables
 
-int32_t round_up_to_block(int32_t size) { return size % 8 == 0 ? size : size - size % 8 + 8; }
-
 }  // namespace
 
 void read_sof0(DecoderState& state) {

@@ -35,7 +35,7 @@ struct StateOnBytes {
 };
 
 // Runs `body`, returning the line of the fatal stop it made, or "" when it
-// returned normally; what it printed goes to `printed` when given.
+// returned normally.
 template <typename Body>
 std::string fatal_line_of(Body&& body) {
     try {
