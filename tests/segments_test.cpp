@@ -319,6 +319,19 @@ TEST(Dht, WarningsAndEndOfInputStopTheProgram) {
     EXPECT_NE(cut.trace.find("Li[15]=0 \nWarning! unexpected end of file\n"), std::string::npos);
 }
 
+TEST(MarkerWalk, CommentAndApplicationSegmentsAreNotSkippedByLength) {
+    JpegWriter comment;
+    comment.soi().bytes({0x12, 0x34}).comment("made here").eoi();
+    EXPECT_EQ(trace_of(comment.data()), "begin of image\nComment\nEnd of image\n");
+
+    // A marker inside an APP0 payload is taken as that marker.
+    JpegWriter app0;
+    app0.soi().segment(0xE0, {'J', 0xFF, 0xD9, 'F'}).marker(0xDD);
+    const Outcome outcome = decode_bytes(app0.data());
+    EXPECT_EQ(outcome.exit_status, 0);
+    EXPECT_EQ(outcome.trace, "begin of image\nExpand reference component(s)\nEnd of image\n");
+}
+
 TEST(HeaderTrace, EveryFixtureMatchesItsRecordUpToTheScan) {
     for (const FixtureExpectation& fixture : load_fixture_expectations(JPEG2BMP_DATA "/expected.json")) {
         SCOPED_TRACE(fixture.name);
