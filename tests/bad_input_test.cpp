@@ -162,8 +162,15 @@ TEST(BadInput, HostileSizeCostsOnlyWhatIsDecoded) {
     const bool stopped = run.output.find("Warning! unexpected end of file\n") != std::string::npos ||
                          run.output.find("Warning! out of memory\n") != std::string::npos;
     EXPECT_TRUE(stopped) << run.output;
+#ifndef JPEG2BMP_SANITIZED
+    // AddressSanitizer's own allocator clears and shadows a large calloc:
+    // the bounds hold for the program as built for use.
     EXPECT_LT(seconds, 1.0);
     EXPECT_LT(usage.ru_maxrss, 64 * 1024);  // KiB
+#else
+    (void)seconds;
+    (void)usage;
+#endif
     EXPECT_EQ(std::filesystem::file_size(folder + "/huge.bmp"), 0u);
     std::filesystem::remove_all(folder);
 }
