@@ -8,6 +8,11 @@
 #include <cstdint>
 #include <cstring>
 
+// Each instruction-set variant compiles these with its own vector calling
+// convention, so each keeps its own copy: internal linkage, never one
+// shared definition.
+namespace {
+
 typedef double Double2 __attribute__((vector_size(16)));
 typedef int32_t Int2 __attribute__((vector_size(8)));
 typedef double Double4 __attribute__((vector_size(32)));
@@ -53,3 +58,5 @@ inline Ints clamp_ints(Ints v, int32_t low, int32_t high) {
     v = v > high ? Ints{} + high : v;
     return v < low ? Ints{} + low : v;
 }
+
+}  // namespace

@@ -1,6 +1,11 @@
 // The inverse DCT compiled for AVX2 (without FMA: every product and sum is
-// rounded on its own, as in the baseline variant).
+// rounded on its own, as in the baseline variant). Only this function is
+// built for AVX2, with everything it calls inlined into it: no shared
+// inline function is ever compiled for AVX2, so the linker cannot hand an
+// AVX2 copy to code that runs on processors without it.
 #include "scan/transform.h"
 #include "scan/transform_kernel.h"
 
-void idct_block_avx2(DecoderState& state) { idct_block_kernel<Double4, 4>(state); }
+__attribute__((target("avx2"), flatten)) void idct_block_avx2(DecoderState& state) {
+    idct_block_kernel<Double4, 4>(state);
+}
