@@ -27,7 +27,6 @@ constexpr int32_t MAX_DC_CATEGORY = 30;
 constexpr int32_t COEFFICIENT_BITS = 32;
 constexpr int FILL_LIMIT = 56;
 
-
 // Fetches data bytes until the buffer holds more than FILL_LIMIT bits. At
 // the end of the input it pads with zero bits instead, counted in
 // `padding`, which take_bits refuses.
