@@ -11,6 +11,11 @@
 // Each instruction-set variant compiles these with its own vector calling
 // convention, so each keeps its own copy: internal linkage, never one
 // shared definition.
+// Always inlined as well: a vector value passed between a function built
+// for AVX2 and one built for the baseline would cross two calling
+// conventions.
+#define VECTOR_INLINE inline __attribute__((always_inline))
+
 namespace {
 
 typedef double Double2 __attribute__((vector_size(16)));
@@ -31,30 +36,30 @@ struct IntLanes<Double4> {
 };
 
 template <typename Doubles>
-inline Doubles load_doubles(const double* from) {
+VECTOR_INLINE Doubles load_doubles(const double* from) {
     Doubles v;
     std::memcpy(&v, from, sizeof v);
     return v;
 }
 
-inline Int4 load_int4(const int32_t* from) {
+VECTOR_INLINE Int4 load_int4(const int32_t* from) {
     Int4 v;
     std::memcpy(&v, from, sizeof v);
     return v;
 }
 
-inline void store_int4(int32_t* to, Int4 v) { std::memcpy(to, &v, sizeof v); }
+VECTOR_INLINE void store_int4(int32_t* to, Int4 v) { std::memcpy(to, &v, sizeof v); }
 
-inline Double4 to_double4(Int4 v) { return __builtin_convertvector(v, Double4); }
+VECTOR_INLINE Double4 to_double4(Int4 v) { return __builtin_convertvector(v, Double4); }
 
 // Truncation toward zero; the lanes must lie within the int range.
 template <typename Doubles>
-inline typename IntLanes<Doubles>::type truncate_to_ints(Doubles v) {
+VECTOR_INLINE typename IntLanes<Doubles>::type truncate_to_ints(Doubles v) {
     return __builtin_convertvector(v, typename IntLanes<Doubles>::type);
 }
 
 template <typename Ints>
-inline Ints clamp_ints(Ints v, int32_t low, int32_t high) {
+VECTOR_INLINE Ints clamp_ints(Ints v, int32_t low, int32_t high) {
     v = v > high ? Ints{} + high : v;
     return v < low ? Ints{} + low : v;
 }

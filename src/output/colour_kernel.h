@@ -12,13 +12,13 @@
 
 namespace {
 
-inline uint8_t clamp_to_byte(double value) {
+VECTOR_INLINE uint8_t clamp_to_byte(double value) {
     // The value is within a few hundred of 0..255, so it fits an int.
     const int32_t i = static_cast<int32_t>(value);
     return static_cast<uint8_t>(i > 255 ? 255 : (i < 0 ? 0 : i));
 }
 
-inline void convert_line_kernel(const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width, uint8_t* bgr) {
+VECTOR_INLINE void convert_line_kernel(const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width, uint8_t* bgr) {
     int32_t x = 0;
     for (; x + 4 <= width; x += 4) {
         const Double4 luma = to_double4(load_int4(y + x));

@@ -18,7 +18,7 @@ namespace {
 // A sum beyond the int range (corrupt data only) is held at the range's
 // ends before its conversion.
 template <typename Doubles>
-inline typename IntLanes<Doubles>::type samples_of(Doubles sum) {
+VECTOR_INLINE typename IntLanes<Doubles>::type samples_of(Doubles sum) {
     sum = sum > 2147483647.0 ? Doubles{} + 2147483647.0 : sum;
     sum = sum < -2147483648.0 ? Doubles{} + -2147483648.0 : sum;
     return clamp_ints(truncate_to_ints(sum) / 4 + 128, 0, 255);
@@ -27,7 +27,7 @@ inline typename IntLanes<Doubles>::type samples_of(Doubles sum) {
 // Doubles: the vector type (two or four lanes); YGROUP: how many lines are
 // summed at once, as many as the registers hold.
 template <typename Doubles, int YGROUP>
-void idct_block_kernel(DecoderState& state) {
+VECTOR_INLINE void idct_block_kernel(DecoderState& state) {
     constexpr int LANES = sizeof(Doubles) / sizeof(double);
     constexpr int PARTS = 8 / LANES;
     struct Term {
