@@ -32,7 +32,8 @@ for picture in "$work"/*.jpg; do
     ( cd "$work" && /usr/bin/time -f "%e %U %S %M" -o "$work/time.$i" "$root/build-bench/jpeg2bmp" <<< "$name" >/dev/null )
   done
   cat "$work"/time.* | sort -n | awk -v n="$runs" -v px="$pixels" -v name="$name" \
-    'NR == int((n + 1) / 2) { printf "%-24s %10.3f %10.3f %12.1f %10.1f\n", name, $1, $2 + $3, $4 / 1024, px / 1e6 / $1 }'
+    'NR == int((n + 1) / 2) { rate = $1 > 0 ? sprintf("%.1f", px / 1e6 / $1) : "-"
+                             printf "%-24s %10.3f %10.3f %12.1f %10s\n", name, $1, $2 + $3, $4 / 1024, rate }'
   rm -f "$work"/time.*
 done
 
