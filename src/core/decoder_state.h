@@ -115,7 +115,6 @@ struct BitReader {
     int32_t padding = 0;
     uint64_t fetched = 0;
     std::array<uint64_t, TRACKED> byte_end{};
-    uint64_t scan_start = 0;
 };
 
 // Which vector instructions the block transform and the colour conversion

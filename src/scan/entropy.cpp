@@ -144,7 +144,6 @@ int32_t decode_symbol(DecoderState& state, const HuffmanTree& tree) {
 
 void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred) {
     BitReader& r = state.bits;
-    if (r.fetched == 0 && r.bit_count == 0) r.scan_start = input_offset(state);
     for (auto& row : state.coef_block) row.fill(0);
 
     const int32_t t = decode_symbol(state, dc_tree);
@@ -180,9 +179,11 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
 void finish_scan_bits(DecoderState& state) {
     BitReader& r = state.bits;
     // Whole data bytes fetched and not used; the byte that holds the last
-    // bit used is consumed with the rest of its bits dropped.
+    // bit used is consumed with the rest of its bits dropped. A scan always
+    // decodes a block, and a block always takes the bits of its DC code, so
+    // at least one fetched byte is used.
     const uint64_t unused = static_cast<uint64_t>(real_bits(r) / 8);
     const uint64_t used = r.fetched - unused;
-    return_to_offset(state, used == 0 ? r.scan_start : r.byte_end[(used - 1) % BitReader::TRACKED]);
+    return_to_offset(state, r.byte_end[(used - 1) % BitReader::TRACKED]);
     r = BitReader{};
 }
