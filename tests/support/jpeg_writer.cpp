@@ -3,6 +3,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "scan/transform.h"
+
 const HuffmanSpec DC_LUMINANCE = {{0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
 const HuffmanSpec DC_CHROMINANCE = {{0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
 const HuffmanSpec AC_LUMINANCE = {
@@ -238,26 +240,13 @@ Bytes encode_blocks(int width, int height, const std::vector<ComponentSpec>& com
     return jpeg.data();
 }
 
-namespace {
-
-// The zigzag sequence as (u, v), u the horizontal frequency.
-constexpr int ZIGZAG[64][2] = {
-    {0, 0}, {1, 0}, {0, 1}, {0, 2}, {1, 1}, {2, 0}, {3, 0}, {2, 1}, {1, 2}, {0, 3}, {0, 4}, {1, 3}, {2, 2},
-    {3, 1}, {4, 0}, {5, 0}, {4, 1}, {3, 2}, {2, 3}, {1, 4}, {0, 5}, {0, 6}, {1, 5}, {2, 4}, {3, 3}, {4, 2},
-    {5, 1}, {6, 0}, {7, 0}, {6, 1}, {5, 2}, {4, 3}, {3, 4}, {2, 5}, {1, 6}, {0, 7}, {1, 7}, {2, 6}, {3, 5},
-    {4, 4}, {5, 3}, {6, 2}, {7, 1}, {7, 2}, {6, 3}, {5, 4}, {4, 5}, {3, 6}, {2, 7}, {3, 7}, {4, 6}, {5, 5},
-    {6, 4}, {7, 3}, {7, 4}, {6, 5}, {5, 6}, {4, 7}, {5, 7}, {6, 6}, {7, 5}, {7, 6}, {6, 7}, {7, 7},
-};
-
-}  // namespace
-
 Bytes encode_picture(int width, int height, const std::vector<ComponentSpec>& components, const SampleSource& sample,
                      const std::array<int, 64>& table) {
     const double pi = 3.14159265358979323846;
     auto forward_dct = [&](int c, int bx, int by) {
         ZigzagBlock block{};
         for (int k = 0; k < 64; ++k) {
-            const int u = ZIGZAG[k][0], v = ZIGZAG[k][1];
+            const int u = ZIGZAG_UV[k][0], v = ZIGZAG_UV[k][1];
             double sum = 0;
             for (int x = 0; x < 8; ++x)
                 for (int y = 0; y < 8; ++y)
