@@ -46,10 +46,10 @@ void transform(benchmark::State& run, void (*idct)(DecoderState&), int nonzero) 
 void idct_reference(benchmark::State& run) { transform(run, reference::idct_block, static_cast<int>(run.range(0))); }
 void idct_baseline(benchmark::State& run) { transform(run, idct_block_baseline, static_cast<int>(run.range(0))); }
 BENCHMARK(idct_reference)->Arg(1)->Arg(45);
-BENCHMARK(idct_baseline)->Arg(1)->Arg(3)->Arg(45);
+BENCHMARK(idct_baseline)->Arg(1)->Arg(3)->Arg(6)->Arg(10)->Arg(14)->Arg(20)->Arg(45);
 #ifdef JPEG2BMP_AVX2
 void idct_avx2(benchmark::State& run) { transform(run, idct_block_avx2, static_cast<int>(run.range(0))); }
-BENCHMARK(idct_avx2)->Arg(1)->Arg(3)->Arg(45);
+BENCHMARK(idct_avx2)->Arg(1)->Arg(3)->Arg(6)->Arg(10)->Arg(14)->Arg(20)->Arg(45);
 #endif
 
 void dequantize(benchmark::State& run) {

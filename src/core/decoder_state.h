@@ -151,6 +151,10 @@ struct DecoderState {
     // cos_table with its indexes swapped, [u][x]: the cosines of one
     // frequency side by side.
     std::array<std::array<double, 8>, 8> cos_by_frequency{};
+    // cos_table / 4, [x][u], exact (a power of two): sums in quarters.
+    std::array<std::array<double, 8>, 8> quarter_cos_table{};
+    // C(v) C(u), [u][v]: the first product of each term.
+    std::array<std::array<double, 8>, 8> weight_factors{};
 
     // One plane per scan component, in scan order.
     std::vector<ComponentPlane> planes;

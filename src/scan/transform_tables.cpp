@@ -17,10 +17,13 @@ void fill_transform_tables(DecoderState& state) {
     // unit lower and changes samples.
     state.c_table[0] = std::sqrt(0.5);
     for (int u = 1; u < 8; ++u) state.c_table[u] = 1.0;
+    for (int u = 0; u < 8; ++u)
+        for (int v = 0; v < 8; ++v) state.weight_factors[u][v] = state.c_table[v] * state.c_table[u];
     for (int x = 0; x < 8; ++x) {
         for (int u = 0; u < 8; ++u) {
             state.cos_table[x][u] = std::cos((static_cast<double>(u * (2 * x + 1)) * PI_APPROX) * 0.0625);
             state.cos_by_frequency[u][x] = state.cos_table[x][u];
+            state.quarter_cos_table[x][u] = state.cos_table[x][u] * 0.25;
         }
     }
     for (int k = 0; k < 64; ++k) state.zigzag[k] = ZigzagEntry{ZIGZAG_UV[k][0], ZIGZAG_UV[k][1]};
