@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <random>
 
 #include "core/input.h"
@@ -11,6 +12,7 @@
 #include "reference/reference_stages.h"
 #include "scan/entropy.h"
 #include "scan/transform.h"
+#include "scan/transform_kernel.h"
 #include "segments/segments.h"
 #include "support/decode_run.h"
 #include "support/jpeg_writer.h"
@@ -72,6 +74,64 @@ TEST(Differential, InverseDctEqualsTheDirectSumOnEveryPath) {
             reference::idct_block(literal);
             ASSERT_EQ(program.sample_block, literal.sample_block);
         }
+    }
+}
+
+// Blocks of eight coefficients, two of them searched so that some sample's
+// sum lies within 10^-4 of a multiple of 4: there the single-precision
+// estimate can round to the other side, and only the direct sum decides.
+std::vector<Block> blocks_near_a_tie(const DecoderState& state) {
+    std::vector<Block> found;
+    Block block{};
+    block[0][0] = 344;
+    block[0][1] = -57, block[2][0] = 31, block[1][1] = 12, block[0][2] = -9, block[3][1] = 5, block[2][2] = -3;
+    for (int32_t a = -200; a <= 200 && found.size() < 400; ++a) {
+        for (int32_t b = -200; b <= 200 && found.size() < 400; ++b) {
+            block[1][0] = a, block[0][3] = b;
+            bool near = false;
+            for (int x = 0; x < 8 && !near; ++x) {
+                for (int y = 0; y < 8 && !near; ++y) {
+                    double sum = 0;
+                    for (int u = 0; u < 8; ++u)
+                        for (int v = 0; v < 8; ++v)
+                            sum += state.weight_factors[u][v] * block[u][v] * state.cos_table[x][u] * state.cos_table[y][v];
+                    near = std::abs(sum / 4 - std::round(sum / 4)) < 1e-4;
+                }
+            }
+            if (near) found.push_back(block);
+        }
+    }
+    return found;
+}
+
+TEST(Differential, InverseDctNearATieEqualsTheDirectSum) {
+    DecoderState program, literal;
+    init_tables(program);
+    init_tables(literal);
+    const std::vector<Block> blocks = blocks_near_a_tie(program);
+    ASSERT_GE(blocks.size(), 100u);
+    for (SimdPath path : paths_here()) {
+        program.simd = path;
+        for (const Block& block : blocks) {
+            program.coef_block = literal.coef_block = block;
+            idct_block(program);
+            reference::idct_block(literal);
+            ASSERT_EQ(program.sample_block, literal.sample_block);
+        }
+    }
+}
+
+TEST(Differential, SeparableEstimateLeavesExactTiesToTheDirectSum) {
+    // A DC value that is a multiple of 8 puts every sum at a multiple of 4.
+    DecoderState state;
+    init_tables(state);
+    for (int32_t dc = -2048 * 8; dc <= 2048 * 8; dc += 8) {
+        if (dc == 0) continue;
+        state.coef_block = Block{};
+        state.coef_block[0][0] = dc;
+        double weight[8][8];
+        const double magnitude = block_weights<Double2>(state, weight);
+        ASSERT_EQ(separable_samples<Float4>(state, weight, magnitude), ~uint64_t{0}) << "DC " << dc;
     }
 }
 

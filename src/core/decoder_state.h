@@ -151,8 +151,11 @@ struct DecoderState {
     // cos_table with its indexes swapped, [u][x]: the cosines of one
     // frequency side by side.
     std::array<std::array<double, 8>, 8> cos_by_frequency{};
-    // cos_table / 4, [x][u], exact (a power of two): sums in quarters.
-    std::array<std::array<double, 8>, 8> quarter_cos_table{};
+    // cos_by_frequency rounded to floats, and cos_table rounded to floats
+    // and divided by 4 (exactly: a power of two), for a first estimate of
+    // the samples.
+    std::array<std::array<float, 8>, 8> float_cos_by_frequency{};
+    std::array<std::array<float, 8>, 8> float_quarter_cos{};
     // C(v) C(u), [u][v]: the first product of each term.
     std::array<std::array<double, 8>, 8> weight_factors{};
 

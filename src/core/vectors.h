@@ -22,6 +22,9 @@ typedef double Double2 __attribute__((vector_size(16)));
 typedef int32_t Int2 __attribute__((vector_size(8)));
 typedef double Double4 __attribute__((vector_size(32)));
 typedef int32_t Int4 __attribute__((vector_size(16)));
+typedef float Float4 __attribute__((vector_size(16)));
+typedef float Float8 __attribute__((vector_size(32)));
+typedef int32_t Int8 __attribute__((vector_size(32)));
 
 // The int vector of as many lanes as a double vector.
 template <typename Doubles>
@@ -34,12 +37,25 @@ template <>
 struct IntLanes<Double4> {
     using type = Int4;
 };
+template <>
+struct IntLanes<Float4> {
+    using type = Int4;
+};
+template <>
+struct IntLanes<Float8> {
+    using type = Int8;
+};
+
+template <typename Vector, typename Element>
+VECTOR_INLINE Vector load_vector(const Element* from) {
+    Vector v;
+    std::memcpy(&v, from, sizeof v);
+    return v;
+}
 
 template <typename Doubles>
 VECTOR_INLINE Doubles load_doubles(const double* from) {
-    Doubles v;
-    std::memcpy(&v, from, sizeof v);
-    return v;
+    return load_vector<Doubles>(from);
 }
 
 VECTOR_INLINE Int4 load_int4(const int32_t* from) {
@@ -53,9 +69,9 @@ VECTOR_INLINE void store_int4(int32_t* to, Int4 v) { std::memcpy(to, &v, sizeof 
 VECTOR_INLINE Double4 to_double4(Int4 v) { return __builtin_convertvector(v, Double4); }
 
 // Truncation toward zero; the lanes must lie within the int range.
-template <typename Doubles>
-VECTOR_INLINE typename IntLanes<Doubles>::type truncate_to_ints(Doubles v) {
-    return __builtin_convertvector(v, typename IntLanes<Doubles>::type);
+template <typename Reals>
+VECTOR_INLINE typename IntLanes<Reals>::type truncate_to_ints(Reals v) {
+    return __builtin_convertvector(v, typename IntLanes<Reals>::type);
 }
 
 // Bit i set where lane i is not zero.
@@ -66,6 +82,10 @@ VECTOR_INLINE uint32_t nonzero_lanes(Int4 v) {
 #else
     return (v[0] != 0) | (v[1] != 0) << 1 | (v[2] != 0) << 2 | (v[3] != 0) << 3;
 #endif
+}
+
+VECTOR_INLINE uint32_t nonzero_lanes(Int8 v) {
+    return nonzero_lanes(Int4{v[0], v[1], v[2], v[3]}) | nonzero_lanes(Int4{v[4], v[5], v[6], v[7]}) << 4;
 }
 
 template <typename Ints>

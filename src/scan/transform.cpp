@@ -20,7 +20,7 @@ void dequantize_block(DecoderState& state, int32_t Tq) {
     }
 }
 
-void idct_block_baseline(DecoderState& state) { idct_block_kernel<Double2, 2>(state); }
+void idct_block_baseline(DecoderState& state) { idct_block_kernel<Double2, Float4, 2>(state); }
 
 void idct_block(DecoderState& state) {
 #ifdef JPEG2BMP_AVX2

@@ -7,5 +7,5 @@
 #include "scan/transform_kernel.h"
 
 __attribute__((target("avx2"), flatten)) void idct_block_avx2(DecoderState& state) {
-    idct_block_kernel<Double4, 4>(state);
+    idct_block_kernel<Double4, Float8, 4>(state);
 }

@@ -57,67 +57,81 @@ VECTOR_INLINE void direct_samples(DecoderState& state, const double (&weight)[8]
     }
 }
 
-// Dense blocks are summed in two passes of eight terms,
-//   sum_u cos[x][u] (sum_v W[u][v] cos[y][v]),   W[u][v] = (C(v) C(u)) S[u][v],
-// which rounds differently from the direct sum but stays close to it. Both
-// are roundings of the same real number E = sum_u sum_v W cos[x][u] cos[y][v].
-// Every product and sum rounds by at most u = 2^-53 of its size and every
-// |cos| <= 1, so with A = sum |S| >= sum |W|: the direct sum (at most 64
-// terms of two products each) lies within 66u A of E, the separable one
-// (two dot products of eight, four roundings deep each) within 9u A, so the
-// two lie within 75u A < 2^-48 A of each other in quarters of a sum. A
-// sample depends only on sum / 4 truncated, and rises with it: when
-// sum / 4 - tolerance and sum / 4 + tolerance truncate alike, with
-// tolerance = 2^-46 A (four times the bound, which also covers the rounding
-// of the two ends), the direct sum gives the same sample. When they do
-// not, which takes a sum within about 10^-10 of a multiple of 4, false is
-// returned and the block is summed directly.
-constexpr double SEPARABLE_TOLERANCE = 0x1p-46;
+// The direct sum of one sample, one term after another.
+VECTOR_INLINE int32_t direct_sample(const DecoderState& state, const double (&weight)[8][8], uint64_t nonzero, int x,
+                                    int y) {
+    double sum = 0.0;
+    for (uint64_t left = nonzero; left != 0; left &= left - 1) {
+        const int u = __builtin_ctzll(left) / 8;
+        const int v = __builtin_ctzll(left) % 8;
+        sum = sum + (weight[u][v] * state.cos_table[x][u]) * state.cos_table[y][v];
+    }
+    return samples_of(Double2{} + sum)[0];
+}
+
+// Dense blocks are first summed separably in single precision,
+//   sum_u (cos[x][u] / 4) (sum_v W[u][v] cos[y][v]),   W[u][v] = (C(v) C(u)) S[u][v],
+// a quarter of a sum, which the direct sum does not match bit for bit but
+// stays close to: both round the same real number. With e = 2^-24, the
+// rounding unit of a float, and A = sum |S| >= sum |W| (every |cos| <= 1),
+// rounding W and the cosines to floats and the two dot products of eight
+// (summed pairwise, three additions deep) keep the float quarter within
+// 2.75 e A of the exact one, and the direct sum's quarter lies within
+// 66 x 2^-53 A / 4 of it. A sample depends only on the quarter truncated
+// toward zero, and rises with it: where quarter - tolerance and
+// quarter + tolerance truncate alike, tolerance = 16 e A (about five times
+// the bound with the rounding of the two ends, e A / 4), the direct sum
+// gives the same sample. Returns the samples where they do not (bit
+// 8x + y), a quarter within about 10^-3 of an integer for a photo's
+// blocks; those are summed directly.
+constexpr float SEPARABLE_TOLERANCE = 0x1p-21f;
 // Below this many non-zero coefficients the direct sum is the quicker.
-constexpr int SEPARABLE_FROM = 12;
+constexpr int SEPARABLE_FROM = 8;
 
 // The eight products of a dot product summed pairwise: three additions
 // deep, where one after another would be seven.
-template <typename Doubles>
-VECTOR_INLINE Doubles pairwise_sum(const Doubles (&t)[8]) {
+template <typename Floats>
+VECTOR_INLINE Floats pairwise_sum(const Floats (&t)[8]) {
     return ((t[0] + t[1]) + (t[2] + t[3])) + ((t[4] + t[5]) + (t[6] + t[7]));
 }
 
-template <typename Doubles>
-VECTOR_INLINE bool separable_samples(DecoderState& state, const double (&weight)[8][8], double tolerance) {
-    constexpr int LANES = sizeof(Doubles) / sizeof(double);
+template <typename Floats>
+VECTOR_INLINE uint64_t separable_samples(DecoderState& state, const double (&weight)[8][8], double magnitude) {
+    constexpr int LANES = sizeof(Floats) / sizeof(float);
     constexpr int PARTS = 8 / LANES;
-    using Ints = typename IntLanes<Doubles>::type;
+    using Ints = typename IntLanes<Floats>::type;
+    float rounded[8][8];
+    for (int u = 0; u < 8; ++u)
+        for (int v = 0; v < 8; ++v) rounded[u][v] = static_cast<float>(weight[u][v]);
+    const float tolerance = static_cast<float>(magnitude) * SEPARABLE_TOLERANCE;
+
     // columns[u]: sum_v W[u][v] cos[y][v], lanes along y.
-    Doubles columns[8][PARTS];
+    Floats columns[8][PARTS];
     for (int u = 0; u < 8; ++u) {
         for (int p = 0; p < PARTS; ++p) {
-            Doubles products[8];
+            Floats products[8];
             for (int v = 0; v < 8; ++v)
-                products[v] = weight[u][v] * load_doubles<Doubles>(&state.cos_by_frequency[v][p * LANES]);
+                products[v] = rounded[u][v] * load_vector<Floats>(&state.float_cos_by_frequency[v][p * LANES]);
             columns[u][p] = pairwise_sum(products);
         }
     }
-    Ints undecided{};
+    uint64_t undecided = 0;
     for (int x = 0; x < 8; ++x) {
         for (int p = 0; p < PARTS; ++p) {
-            // quarter_cos_table is cos_table / 4, exactly: this is sum / 4.
-            Doubles products[8];
-            for (int u = 0; u < 8; ++u) products[u] = state.quarter_cos_table[x][u] * columns[u][p];
-            Doubles quarter = pairwise_sum(products);
+            Floats products[8];
+            for (int u = 0; u < 8; ++u) products[u] = state.float_quarter_cos[x][u] * columns[u][p];
+            Floats quarter = pairwise_sum(products);
             // Held within the int range for the conversion; a sum held there
             // saturates its sample either way (corrupt data only).
-            quarter = quarter > 1073741824.0 ? Doubles{} + 1073741824.0 : quarter;
-            quarter = quarter < -1073741824.0 ? Doubles{} + -1073741824.0 : quarter;
+            quarter = quarter > 1073741824.0f ? Floats{} + 1073741824.0f : quarter;
+            quarter = quarter < -1073741824.0f ? Floats{} + -1073741824.0f : quarter;
             const Ints low = truncate_to_ints(quarter - tolerance);
             const Ints high = truncate_to_ints(quarter + tolerance);
-            undecided |= low != high;
+            undecided |= uint64_t{nonzero_lanes(low != high)} << (8 * x + p * LANES);
             store_ints(&state.sample_block[x][p * LANES], clamp_ints(low + 128, 0, 255));
         }
     }
-    for (int lane = 0; lane < LANES; ++lane)
-        if (undecided[lane] != 0) return false;
-    return true;
+    return undecided;
 }
 
 // The weights (C(v) C(u)) S[u][v] of all 64 coefficients; returns A = sum
@@ -151,7 +165,9 @@ VECTOR_INLINE uint64_t nonzero_coefficients(const DecoderState& state) {
     return bits;
 }
 
-template <typename Doubles, int XGROUP>
+// Doubles, Floats: the vector types of the direct and the separable sums;
+// XGROUP: columns summed at once by the direct sum.
+template <typename Doubles, typename Floats, int XGROUP>
 VECTOR_INLINE void idct_block_kernel(DecoderState& state) {
     const uint64_t nonzero = nonzero_coefficients(state);
     // Most blocks of smooth pictures hold a DC coefficient alone. Its two
@@ -165,10 +181,12 @@ VECTOR_INLINE void idct_block_kernel(DecoderState& state) {
 
     double weight[8][8];
     const double magnitude = block_weights<Doubles>(state, weight);
-    if (__builtin_popcountll(nonzero) >= SEPARABLE_FROM &&
-        separable_samples<Doubles>(state, weight, magnitude * SEPARABLE_TOLERANCE))
-        return;
-    direct_samples<Doubles, XGROUP>(state, weight, nonzero);
+    if (__builtin_popcountll(nonzero) < SEPARABLE_FROM) return direct_samples<Doubles, XGROUP>(state, weight, nonzero);
+    for (uint64_t left = separable_samples<Floats>(state, weight, magnitude); left != 0; left &= left - 1) {
+        const int x = __builtin_ctzll(left) / 8;
+        const int y = __builtin_ctzll(left) % 8;
+        state.sample_block[x][y] = direct_sample(state, weight, nonzero, x, y);
+    }
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ void fill_transform_tables(DecoderState& state) {
         for (int u = 0; u < 8; ++u) {
             state.cos_table[x][u] = std::cos((static_cast<double>(u * (2 * x + 1)) * PI_APPROX) * 0.0625);
             state.cos_by_frequency[u][x] = state.cos_table[x][u];
-            state.quarter_cos_table[x][u] = state.cos_table[x][u] * 0.25;
+            state.float_cos_by_frequency[u][x] = static_cast<float>(state.cos_table[x][u]);
+            state.float_quarter_cos[x][u] = static_cast<float>(state.cos_table[x][u]) * 0.25f;
         }
     }
     for (int k = 0; k < 64; ++k) state.zigzag[k] = ZigzagEntry{ZIGZAG_UV[k][0], ZIGZAG_UV[k][1]};
