@@ -277,9 +277,15 @@ void expect_same_decoding(const Bytes& stream, int blocks) {
 TEST(Differential, EntropyDecodingEqualsTheBitSerialWalk) {
     std::mt19937 random(21);
     for (int i = 0; i < 300; ++i) {
-        const Bytes data = random_scan(random, 1 + static_cast<int>(random() % 12));
+        const int blocks = 1 + static_cast<int>(random() % 12);
+        const Bytes data = random_scan(random, blocks);
         SCOPED_TRACE(i);
         expect_same_decoding(with_tables(DC_LUMINANCE, AC_LUMINANCE, data), 13);  // runs past its end
+        // Ends well, with bytes after it (0xFF often) that the walk gets back.
+        Bytes followed = data;
+        for (int extra = static_cast<int>(random() % 12); extra > 0; --extra)
+            followed.push_back(static_cast<uint8_t>(random() % 3 == 0 ? 0xFF : random()));
+        expect_same_decoding(with_tables(DC_LUMINANCE, AC_LUMINANCE, followed), blocks);
         for (int cut = 0; cut < 3; ++cut) {
             Bytes corrupt = data;
             corrupt.resize(random() % (data.size() + 1));

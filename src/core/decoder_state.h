@@ -37,7 +37,7 @@ struct HuffmanNode {
 // once when the table is built: a leaf reached after `length` bits, a path
 // that leaves the tree at bit `length`, or, for longer codes, the node from
 // which the walk goes on.
-inline constexpr int32_t LOOKUP_BITS = 9;
+inline constexpr int32_t LOOKUP_BITS = 10;
 
 struct HuffmanLookup {
     enum Kind : uint8_t { LEAF, INVALID, LONGER };
@@ -46,12 +46,24 @@ struct HuffmanLookup {
     Kind kind = INVALID;
 };
 
+// An AC code whose value bits also lie within the first LOOKUP_BITS bits:
+// the coefficient they give together. `length` 0: no such code here.
+struct CoefficientLookup {
+    int16_t value = 0;   // the coefficient, its sign extended
+    uint8_t run = 0;     // the zeros before it; END_OF_BLOCK_RUN for 0x00
+    uint8_t length = 0;  // code and value bits
+};
+
+// More than any run that fits in a block: marks the end of the block.
+inline constexpr uint8_t END_OF_BLOCK_RUN = 64;
+
 // A code tree held as one array of nodes, node 0 the root, children as
-// indexes into the same array. The tree defines the code; `lookup` is
-// derived from it once the table is complete.
+// indexes into the same array. The tree defines the code; `lookup` and
+// `coefficients` are derived from it once the table is complete.
 struct HuffmanTree {
     std::vector<HuffmanNode> nodes;
     std::array<HuffmanLookup, 1 << LOOKUP_BITS> lookup{};
+    std::array<CoefficientLookup, 1 << LOOKUP_BITS> coefficients{};
 };
 
 // Position (u, v) in `coef_block` of one zigzag index.
@@ -105,16 +117,17 @@ struct InputBuffer {
 
 // The entropy-coded data's bits, fetched ahead into a 64-bit buffer, most
 // significant bit next. Past the end of the input the buffer is filled with
-// `padding` zero bits that no decoding may use. `byte_end` keeps the stream
-// offset after each of the last data bytes fetched (after the dropped byte
-// of a 0xFF), to put back the bytes not used when the scan ends.
+// `padding` zero bits that no decoding may use. To put back the bytes not
+// used when the scan ends: `fetched_end` is the stream offset after the
+// last data byte fetched, and bit i of `ff_bytes` is set when the data byte
+// fetched i bytes before it was a 0xFF, which took two bytes of the stream
+// (the byte after it is dropped).
 struct BitReader {
-    static constexpr uint32_t TRACKED = 16;
     uint64_t bit_buffer = 0;
     int32_t bit_count = 0;
     int32_t padding = 0;
-    uint64_t fetched = 0;
-    std::array<uint64_t, TRACKED> byte_end{};
+    uint64_t fetched_end = 0;
+    uint32_t ff_bytes = 0;
 };
 
 // Which vector instructions the block transform and the colour conversion

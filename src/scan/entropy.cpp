@@ -3,13 +3,16 @@
 // coefficients in zigzag order as run/size symbols RS with S value bits,
 // 0x00 ending the block and 0xF0 standing for sixteen zeros.
 //
-// The bits are fetched ahead, a byte at a time, into a 64-bit buffer, and
-// codes are looked up by their first LOOKUP_BITS bits. Every outcome is the
-// one a bit-serial walk of the code tree gives, at the same bit: a bit past
-// the end of the input (or a 0xFF without its following byte) is a stop
-// for the end of the file the moment a decoding would use it, before a
-// code it would complete is judged.
+// The bits are fetched ahead, eight bytes at once where none is 0xFF, into
+// a 64-bit buffer, and codes are looked up by their first LOOKUP_BITS bits;
+// an AC code and its value bits, where both lie within them, in one step.
+// Every outcome is the one a bit-serial walk of the code tree gives, at the
+// same bit: a bit past the end of the input (or a 0xFF without its
+// following byte) is a stop for the end of the file the moment a decoding
+// would use it, before a code it would complete is judged.
 #include "scan/entropy.h"
+
+#include <cstring>
 
 #include "core/fatal.h"
 #include "core/input.h"
@@ -27,29 +30,11 @@ constexpr int32_t MAX_DC_CATEGORY = 30;
 constexpr int32_t COEFFICIENT_BITS = 32;
 constexpr int FILL_LIMIT = 56;
 
-// Fetches data bytes until the buffer holds more than FILL_LIMIT bits. At
-// the end of the input it pads with zero bits instead, counted in
-// `padding`, which take_bits refuses.
-void fill(DecoderState& state) {
+// Fetches data bytes a byte at a time until the buffer holds more than
+// FILL_LIMIT bits. At the end of the input it pads with zero bits instead,
+// counted in `padding`, which take_bits refuses.
+__attribute__((noinline)) void fill_bytewise(DecoderState& state) {
     BitReader& r = state.bits;
-    InputBuffer& in = state.input;
-    // The common case: the next eight bytes are in the buffer and none is
-    // 0xFF, so as many as fit go in at once.
-    if (r.padding == 0 && in.pos + 8 < in.end) {
-        uint64_t word = 0;
-        for (int i = 0; i < 8; ++i) word = (word << 8) | in.bytes[in.pos + i];
-        const uint64_t inverted = ~word;
-        const bool has_ff = ((inverted - 0x0101010101010101u) & ~inverted & 0x8080808080808080u) != 0;
-        if (!has_ff) {
-            const int32_t count = (64 - r.bit_count) / 8;
-            r.bit_buffer |= (word >> (64 - 8 * count)) << (64 - r.bit_count - 8 * count);
-            r.bit_count += 8 * count;
-            const uint64_t offset = in.base + in.pos;
-            for (int32_t i = 1; i <= count; ++i) r.byte_end[r.fetched++ % BitReader::TRACKED] = offset + i;
-            in.pos += count;
-            return;
-        }
-    }
     while (r.bit_count <= FILL_LIMIT) {
         if (r.padding > 0) {
             r.padding += 64 - r.bit_count;
@@ -67,8 +52,33 @@ void fill(DecoderState& state) {
         }
         r.bit_buffer |= static_cast<uint64_t>(byte) << (FILL_LIMIT - r.bit_count);
         r.bit_count += 8;
-        r.byte_end[r.fetched++ % BitReader::TRACKED] = input_offset(state);
+        r.fetched_end = input_offset(state);
+        r.ff_bytes = (r.ff_bytes << 1) | (byte == 0xFF ? 1u : 0u);
     }
+}
+
+// The common case: the next eight bytes are in the input buffer and none
+// is 0xFF, so as many as fit go in at once.
+inline void fill(DecoderState& state) {
+    BitReader& r = state.bits;
+    InputBuffer& in = state.input;
+    if (r.padding == 0 && in.pos + 8 < in.end) {
+        uint64_t word;
+        std::memcpy(&word, &in.bytes[in.pos], sizeof word);
+        word = __builtin_bswap64(word);
+        const uint64_t inverted = ~word;
+        const bool has_ff = ((inverted - 0x0101010101010101u) & ~inverted & 0x8080808080808080u) != 0;
+        if (!has_ff) {
+            const int32_t count = (64 - r.bit_count) / 8;
+            r.bit_buffer |= (word >> (64 - 8 * count)) << (64 - r.bit_count - 8 * count);
+            r.bit_count += 8 * count;
+            in.pos += static_cast<size_t>(count);
+            r.fetched_end = in.base + in.pos;
+            r.ff_bytes <<= count;
+            return;
+        }
+    }
+    fill_bytewise(state);
 }
 
 // The bits a decoding may use: those fetched before the end of the input.
@@ -159,18 +169,30 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
 
     for (int32_t k = 1; k < 64;) {
         if (r.bit_count < COEFFICIENT_BITS) fill(state);
-        const int32_t rs = decode_code(r, ac_tree);
-        if (rs == END_OF_BLOCK) return;  // the rest of the block is already 0
-        const int32_t run = rs / 16;
-        const int32_t size = rs % 16;
-        int32_t value = 0;
-        if (size != 0) {
-            // The buffer still holds the at most 15 value bits.
-            if (size > real_bits(r)) stop_at_end_of_file();
-            value = extend(static_cast<int32_t>(peek_bits(r, size)), size);
-            take_bits(r, size);
+        int32_t run;
+        int32_t value;
+        const CoefficientLookup& known = ac_tree.coefficients[peek_bits(r, LOOKUP_BITS)];
+        if (known.length != 0) {
+            take_bits(r, known.length);
+            run = known.run;
+            value = known.value;
+        } else {
+            const int32_t rs = decode_code(r, ac_tree);
+            if (rs == END_OF_BLOCK) return;  // the rest of the block is already 0
+            run = rs / 16;
+            const int32_t size = rs % 16;
+            value = 0;
+            if (size != 0) {
+                // The buffer still holds the at most 15 value bits.
+                if (size > real_bits(r)) stop_at_end_of_file();
+                value = extend(static_cast<int32_t>(peek_bits(r, size)), size);
+                take_bits(r, size);
+            }
         }
-        if (k + run > 63) fatal_warning("Warning! AC run past the end of the block\n");
+        if (k + run > 63) {
+            if (run == END_OF_BLOCK_RUN) return;
+            fatal_warning("Warning! AC run past the end of the block\n");
+        }
         state.coef_block[ZIGZAG_UV[k + run][0]][ZIGZAG_UV[k + run][1]] = value;
         k += run + 1;
     }
@@ -178,12 +200,12 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
 
 void finish_scan_bits(DecoderState& state) {
     BitReader& r = state.bits;
-    // Whole data bytes fetched and not used; the byte that holds the last
-    // bit used is consumed with the rest of its bits dropped. A scan always
-    // decodes a block, and a block always takes the bits of its DC code, so
-    // at least one fetched byte is used.
-    const uint64_t unused = static_cast<uint64_t>(real_bits(r) / 8);
-    const uint64_t used = r.fetched - unused;
-    return_to_offset(state, r.byte_end[(used - 1) % BitReader::TRACKED]);
+    // The whole data bytes fetched and not used are the last ones fetched;
+    // the byte that holds the last bit used is consumed with the rest of
+    // its bits dropped. A 0xFF among them took two bytes of the stream.
+    const int32_t unused = real_bits(r) / 8;
+    const uint32_t unused_ff = r.ff_bytes & ((1u << unused) - 1);
+    const int32_t stream_bytes = unused + __builtin_popcount(unused_ff);
+    return_to_offset(state, r.fetched_end - static_cast<uint64_t>(stream_bytes));
     r = BitReader{};
 }

@@ -9,6 +9,7 @@
 
 #include "core/fatal.h"
 #include "core/input.h"
+#include "scan/entropy.h"
 #include "segments/segments.h"
 
 namespace {
@@ -73,6 +74,19 @@ void build_lookup(HuffmanTree& tree) {
             entry.value = node;
         }
         tree.lookup[prefix] = entry;
+
+        // An AC symbol RS is a run of R zeros and a coefficient of S value
+        // bits; 0x00 ends the block.
+        CoefficientLookup& coefficient = tree.coefficients[prefix];
+        coefficient = {};
+        if (entry.kind != HuffmanLookup::LEAF) continue;
+        const int32_t run = entry.value / 16;
+        const int32_t size = entry.value % 16;
+        if (entry.length + size > LOOKUP_BITS) continue;
+        const int32_t bits = static_cast<int32_t>(prefix >> (LOOKUP_BITS - entry.length - size)) & ((1 << size) - 1);
+        coefficient.value = static_cast<int16_t>(size == 0 ? 0 : extend(bits, size));
+        coefficient.run = static_cast<uint8_t>(entry.value == 0x00 ? END_OF_BLOCK_RUN : run);
+        coefficient.length = static_cast<uint8_t>(entry.length + size);
     }
 }
 

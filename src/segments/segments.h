@@ -17,5 +17,5 @@ void read_dht(DecoderState& state);
 // stream for each code as it is placed.
 void build_code_tree(DecoderState& state, HuffmanTree& tree, const std::array<int32_t, 16>& counts);
 
-// Derives the `lookup` of a complete tree from its nodes.
+// Derives the `lookup` and `coefficients` of a complete tree from its nodes.
 void build_lookup(HuffmanTree& tree);
