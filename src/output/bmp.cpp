@@ -59,18 +59,37 @@ void write_header(DecoderState& state) {
     write_out(state, header, sizeof header);
 }
 
-// One line of a chroma plane with each sample repeated `ratio` times.
-const int32_t* repeated(const int32_t* line, int32_t ratio, int32_t width, std::vector<int32_t>& spread) {
-    if (ratio == 1) return line;
-    for (int32_t x = 0, source = 0; x < width; ++source)
-        for (int32_t copy = 0; copy < ratio && x < width; ++copy) spread[x++] = line[source];
-    return spread.data();
+// A line of a chroma plane with each sample repeated over its ratio, kept
+// for the luma lines that share it.
+struct SpreadLine {
+    int32_t ratio = 1;
+    int32_t line = -1;
+    std::vector<int32_t> samples;
+};
+
+const int32_t* spread_line(const ComponentPlane& plane, int32_t y, int32_t width, SpreadLine& spread) {
+    const int32_t* line = plane.row(y);
+    if (spread.ratio == 1) return line;
+    if (spread.line == y) return spread.samples.data();
+    spread.line = y;
+    int32_t* out = spread.samples.data();
+    if (spread.ratio == 2) {
+        for (int32_t x = 0; x + 1 < width; x += 2) out[x] = out[x + 1] = line[x / 2];
+        if (width % 2 != 0) out[width - 1] = line[width / 2];
+    } else {
+        for (int32_t x = 0; x < width; ++x) out[x] = line[x / spread.ratio];
+    }
+    return out;
 }
 
 }  // namespace
 
 void convert_line_baseline(const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width, uint8_t* bgr) {
-    convert_line_kernel(y, cb, cr, width, bgr);
+#ifdef __SSE2__
+    convert_line_kernel<false>(y, cb, cr, width, bgr);
+#else
+    convert_line_kernel<true>(y, cb, cr, width, bgr);
+#endif
 }
 
 void convert_line(SimdPath simd, const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width,
@@ -99,12 +118,12 @@ void write_bmp(DecoderState& state, const std::vector<int32_t>& index) {
         const FrameComponent& luma = state.components[index[0]];
         const FrameComponent& cb = state.components[index[1]];
         const FrameComponent& cr = state.components[index[2]];
-        const int32_t rx1 = luma.H / cb.H, ry1 = luma.V / cb.V;
-        const int32_t rx2 = luma.H / cr.H, ry2 = luma.V / cr.V;
-        std::vector<int32_t> cb_spread(static_cast<size_t>(width)), cr_spread(static_cast<size_t>(width));
+        const int32_t ry1 = luma.V / cb.V, ry2 = luma.V / cr.V;
+        SpreadLine cb_line{luma.H / cb.H, -1, std::vector<int32_t>(static_cast<size_t>(width))};
+        SpreadLine cr_line{luma.H / cr.H, -1, std::vector<int32_t>(static_cast<size_t>(width))};
         for (int32_t y = state.height - 1; y >= 0; --y) {
-            convert_line(state.simd, state.planes[0].row(y), repeated(state.planes[1].row(y / ry1), rx1, width, cb_spread),
-                         repeated(state.planes[2].row(y / ry2), rx2, width, cr_spread), width, line.data());
+            convert_line(state.simd, state.planes[0].row(y), spread_line(state.planes[1], y / ry1, width, cb_line),
+                         spread_line(state.planes[2], y / ry2, width, cr_line), width, line.data());
             write_out(state, line.data(), line.size());
         }
     }

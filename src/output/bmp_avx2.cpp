@@ -5,5 +5,5 @@
 
 __attribute__((target("avx2"), flatten)) void convert_line_avx2(const int32_t* y, const int32_t* cb, const int32_t* cr,
                                                                  int32_t width, uint8_t* bgr) {
-    convert_line_kernel(y, cb, cr, width, bgr);
+    convert_line_kernel<true>(y, cb, cr, width, bgr);
 }

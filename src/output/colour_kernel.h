@@ -18,6 +18,19 @@ VECTOR_INLINE uint8_t clamp_to_byte(double value) {
     return static_cast<uint8_t>(i > 255 ? 255 : (i < 0 ? 0 : i));
 }
 
+// Four pixels held as blue, green, red in the low three bytes of each lane
+// go out as twelve bytes.
+VECTOR_INLINE void store_pixels(uint8_t* to, Int4 pixels) {
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "a lane's low byte comes first");
+    typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+    const Bytes16 bytes = reinterpret_cast<Bytes16>(pixels);
+    const Bytes16 packed = __builtin_shufflevector(bytes, bytes, 0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 0, 0, 0, 0);
+    std::memcpy(to, &packed, 12);
+}
+
+// BYTE_SHUFFLE: whether the instruction set shuffles bytes in one step
+// (SSE2 does not), so that the pixels go out four at a time.
+template <bool BYTE_SHUFFLE>
 VECTOR_INLINE void convert_line_kernel(const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width, uint8_t* bgr) {
     int32_t x = 0;
     for (; x + 4 <= width; x += 4) {
@@ -28,10 +41,14 @@ VECTOR_INLINE void convert_line_kernel(const int32_t* y, const int32_t* cb, cons
         const Int4 g = clamp_ints(
             truncate_to_ints((luma - blue_difference * 0.34414) - red_difference * 0.71414), 0, 255);
         const Int4 r = clamp_ints(truncate_to_ints(red_difference * 1.402 + luma), 0, 255);
-        for (int lane = 0; lane < 4; ++lane) {
-            bgr[3 * (x + lane)] = static_cast<uint8_t>(b[lane]);
-            bgr[3 * (x + lane) + 1] = static_cast<uint8_t>(g[lane]);
-            bgr[3 * (x + lane) + 2] = static_cast<uint8_t>(r[lane]);
+        if (BYTE_SHUFFLE) {
+            store_pixels(bgr + 3 * x, b | g << 8 | r << 16);
+        } else {
+            for (int lane = 0; lane < 4; ++lane) {
+                bgr[3 * (x + lane)] = static_cast<uint8_t>(b[lane]);
+                bgr[3 * (x + lane) + 1] = static_cast<uint8_t>(g[lane]);
+                bgr[3 * (x + lane) + 2] = static_cast<uint8_t>(r[lane]);
+            }
         }
     }
     for (; x < width; ++x) {

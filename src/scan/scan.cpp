@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/fatal.h"
+#include "core/vectors.h"
 #include "core/input.h"
 #include "output/bmp.h"
 #include "scan/entropy.h"
@@ -95,6 +96,18 @@ void check_scan(const DecoderState& state, const ScanHeader& header, const std::
 // Copies `sample_block` into `plane` at (x0, y0); samples that fall outside
 // the plane (the overshoot of a last MCU column or row) are dropped.
 void store_block(const DecoderState& state, ComponentPlane& plane, int32_t x0, int32_t y0) {
+    if (plane.columns - x0 >= 8 && plane.rows - y0 >= 8) {
+        // A whole block: its columns become the plane's lines four by four.
+        for (int32_t xb = 0; xb < 8; xb += 4) {
+            for (int32_t yb = 0; yb < 8; yb += 4) {
+                Int4 lines[4];
+                for (int32_t i = 0; i < 4; ++i) lines[i] = load_int4(&state.sample_block[xb + i][yb]);
+                transpose4(lines);
+                for (int32_t j = 0; j < 4; ++j) store_int4(plane.row(y0 + yb + j) + x0 + xb, lines[j]);
+            }
+        }
+        return;
+    }
     const int32_t columns = plane.columns - x0 < 8 ? plane.columns - x0 : 8;
     for (int32_t y = 0; y < 8 && y0 + y < plane.rows; ++y) {
         int32_t* line = plane.row(y0 + y) + x0;
