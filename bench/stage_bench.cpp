@@ -112,7 +112,7 @@ void colour(benchmark::State& run, SimdPath simd) {
     for (size_t i = 0; i < y.size(); ++i) y[i] = random() % 256, cb[i] = random() % 256, cr[i] = random() % 256;
     std::vector<uint8_t> bgr(3 * y.size());
     for (auto _ : run) {
-        convert_line(simd, y.data(), cb.data(), cr.data(), 4096, bgr.data());
+        convert_line(simd, y.data(), {cb.data(), 1}, {cr.data(), 1}, 4096, bgr.data());
         benchmark::DoNotOptimize(bgr.data());
     }
     run.SetItemsProcessed(run.iterations() * 4096);

@@ -59,32 +59,28 @@ void write_header(DecoderState& state) {
     write_out(state, header, sizeof header);
 }
 
-// A line of a chroma plane with each sample repeated over its ratio, kept
-// for the luma lines that share it.
+// A line of a chroma plane as the converter takes it: as it stands for
+// ratios 1 and 2, with each sample repeated over a larger ratio, kept for
+// the luma lines that share it.
 struct SpreadLine {
     int32_t ratio = 1;
     int32_t line = -1;
     std::vector<int32_t> samples;
 };
 
-const int32_t* spread_line(const ComponentPlane& plane, int32_t y, int32_t width, SpreadLine& spread) {
+ChromaLine chroma_line(const ComponentPlane& plane, int32_t y, int32_t width, SpreadLine& spread) {
     const int32_t* line = plane.row(y);
-    if (spread.ratio == 1) return line;
-    if (spread.line == y) return spread.samples.data();
-    spread.line = y;
-    int32_t* out = spread.samples.data();
-    if (spread.ratio == 2) {
-        for (int32_t x = 0; x + 1 < width; x += 2) out[x] = out[x + 1] = line[x / 2];
-        if (width % 2 != 0) out[width - 1] = line[width / 2];
-    } else {
-        for (int32_t x = 0; x < width; ++x) out[x] = line[x / spread.ratio];
+    if (spread.ratio <= 2) return {line, spread.ratio};
+    if (spread.line != y) {
+        spread.line = y;
+        for (int32_t x = 0; x < width; ++x) spread.samples[x] = line[x / spread.ratio];
     }
-    return out;
+    return {spread.samples.data(), 1};
 }
 
 }  // namespace
 
-void convert_line_baseline(const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width, uint8_t* bgr) {
+void convert_line_baseline(const int32_t* y, ChromaLine cb, ChromaLine cr, int32_t width, uint8_t* bgr) {
 #ifdef __SSE2__
     convert_line_kernel<false>(y, cb, cr, width, bgr);
 #else
@@ -92,8 +88,7 @@ void convert_line_baseline(const int32_t* y, const int32_t* cb, const int32_t* c
 #endif
 }
 
-void convert_line(SimdPath simd, const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width,
-                  uint8_t* bgr) {
+void convert_line(SimdPath simd, const int32_t* y, ChromaLine cb, ChromaLine cr, int32_t width, uint8_t* bgr) {
 #ifdef JPEG2BMP_AVX2
     if (simd == SimdPath::AVX2) return convert_line_avx2(y, cb, cr, width, bgr);
 #endif
@@ -122,8 +117,8 @@ void write_bmp(DecoderState& state, const std::vector<int32_t>& index) {
         SpreadLine cb_line{luma.H / cb.H, -1, std::vector<int32_t>(static_cast<size_t>(width))};
         SpreadLine cr_line{luma.H / cr.H, -1, std::vector<int32_t>(static_cast<size_t>(width))};
         for (int32_t y = state.height - 1; y >= 0; --y) {
-            convert_line(state.simd, state.planes[0].row(y), spread_line(state.planes[1], y / ry1, width, cb_line),
-                         spread_line(state.planes[2], y / ry2, width, cr_line), width, line.data());
+            convert_line(state.simd, state.planes[0].row(y), chroma_line(state.planes[1], y / ry1, width, cb_line),
+                         chroma_line(state.planes[2], y / ry2, width, cr_line), width, line.data());
             write_out(state, line.data(), line.size());
         }
     }

@@ -23,11 +23,16 @@ inline uint64_t bmp_file_size(int32_t width, int32_t height) {
 // stop.
 void write_bmp(DecoderState& state, const std::vector<int32_t>& index);
 
-// Converts one line of `width` pixels to blue, green, red bytes; `cb` and
-// `cr` hold one sample per pixel. The variants give the same bytes.
-void convert_line(SimdPath simd, const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width,
-                  uint8_t* bgr);
-void convert_line_baseline(const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width, uint8_t* bgr);
+// A line of chroma samples, each standing for `ratio` pixels (1 or 2).
+struct ChromaLine {
+    const int32_t* samples;
+    int32_t ratio;
+};
+
+// Converts one line of `width` pixels to blue, green, red bytes. The
+// variants give the same bytes.
+void convert_line(SimdPath simd, const int32_t* y, ChromaLine cb, ChromaLine cr, int32_t width, uint8_t* bgr);
+void convert_line_baseline(const int32_t* y, ChromaLine cb, ChromaLine cr, int32_t width, uint8_t* bgr);
 #ifdef JPEG2BMP_AVX2
-void convert_line_avx2(const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width, uint8_t* bgr);
+void convert_line_avx2(const int32_t* y, ChromaLine cb, ChromaLine cr, int32_t width, uint8_t* bgr);
 #endif

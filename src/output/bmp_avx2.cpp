@@ -3,7 +3,7 @@
 #include "output/bmp.h"
 #include "output/colour_kernel.h"
 
-__attribute__((target("avx2"), flatten)) void convert_line_avx2(const int32_t* y, const int32_t* cb, const int32_t* cr,
-                                                                 int32_t width, uint8_t* bgr) {
+__attribute__((target("avx2"), flatten)) void convert_line_avx2(const int32_t* y, ChromaLine cb, ChromaLine cr, int32_t width,
+                                                                 uint8_t* bgr) {
     convert_line_kernel<true>(y, cb, cr, width, bgr);
 }

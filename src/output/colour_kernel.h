@@ -9,6 +9,7 @@
 #pragma once
 
 #include "core/vectors.h"
+#include "output/bmp.h"
 
 namespace {
 
@@ -28,15 +29,22 @@ VECTOR_INLINE void store_pixels(uint8_t* to, Int4 pixels) {
     std::memcpy(to, &packed, 12);
 }
 
+// The chroma samples of pixels x to x + 3 (x a multiple of 4).
+VECTOR_INLINE Int4 load_chroma(ChromaLine line, int32_t x) {
+    if (line.ratio == 1) return load_int4(line.samples + x);
+    const int32_t* pair = line.samples + x / 2;
+    return Int4{pair[0], pair[0], pair[1], pair[1]};
+}
+
 // BYTE_SHUFFLE: whether the instruction set shuffles bytes in one step
 // (SSE2 does not), so that the pixels go out four at a time.
 template <bool BYTE_SHUFFLE>
-VECTOR_INLINE void convert_line_kernel(const int32_t* y, const int32_t* cb, const int32_t* cr, int32_t width, uint8_t* bgr) {
+VECTOR_INLINE void convert_line_kernel(const int32_t* y, ChromaLine cb, ChromaLine cr, int32_t width, uint8_t* bgr) {
     int32_t x = 0;
     for (; x + 4 <= width; x += 4) {
         const Double4 luma = to_double4(load_int4(y + x));
-        const Double4 blue_difference = to_double4(load_int4(cb + x) - 128);
-        const Double4 red_difference = to_double4(load_int4(cr + x) - 128);
+        const Double4 blue_difference = to_double4(load_chroma(cb, x) - 128);
+        const Double4 red_difference = to_double4(load_chroma(cr, x) - 128);
         const Int4 b = clamp_ints(truncate_to_ints(blue_difference * 1.772 + luma), 0, 255);
         const Int4 g = clamp_ints(
             truncate_to_ints((luma - blue_difference * 0.34414) - red_difference * 0.71414), 0, 255);
@@ -53,8 +61,8 @@ VECTOR_INLINE void convert_line_kernel(const int32_t* y, const int32_t* cb, cons
     }
     for (; x < width; ++x) {
         const double luma = y[x];
-        const double blue_difference = cb[x] - 128;
-        const double red_difference = cr[x] - 128;
+        const double blue_difference = cb.samples[x / cb.ratio] - 128;
+        const double red_difference = cr.samples[x / cr.ratio] - 128;
         bgr[3 * x] = clamp_to_byte(blue_difference * 1.772 + luma);
         bgr[3 * x + 1] = clamp_to_byte((luma - blue_difference * 0.34414) - red_difference * 0.71414);
         bgr[3 * x + 2] = clamp_to_byte(red_difference * 1.402 + luma);
