@@ -167,16 +167,36 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
     dc_pred = static_cast<int32_t>(static_cast<uint32_t>(dc_pred) + static_cast<uint32_t>(difference));
     state.coef_block[0][0] = dc_pred;
 
+    // The buffer and its count are held in registers while the coefficients
+    // are decoded, and handed back to the reader around everything else
+    // that reads it.
+    uint64_t buffer = r.bit_buffer;
+    int32_t count = r.bit_count;
+    const auto hand_back = [&] {
+        r.bit_buffer = buffer;
+        r.bit_count = count;
+    };
+    const auto take_back = [&] {
+        buffer = r.bit_buffer;
+        count = r.bit_count;
+    };
     for (int32_t k = 1; k < 64;) {
-        if (r.bit_count < COEFFICIENT_BITS) fill(state);
+        if (count < COEFFICIENT_BITS) {
+            hand_back();
+            fill(state);
+            take_back();
+        }
         int32_t run;
         int32_t value;
-        const CoefficientLookup& known = ac_tree.coefficients[peek_bits(r, LOOKUP_BITS)];
+        const CoefficientLookup& known = ac_tree.coefficients[buffer >> (64 - LOOKUP_BITS)];
         if (known.length != 0) {
-            take_bits(r, known.length);
+            if (known.length > count - r.padding) stop_at_end_of_file();
+            buffer <<= known.length;
+            count -= known.length;
             run = known.run;
             value = known.value;
         } else {
+            hand_back();
             const int32_t rs = decode_code(r, ac_tree);
             if (rs == END_OF_BLOCK) return;  // the rest of the block is already 0
             run = rs / 16;
@@ -188,14 +208,17 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
                 value = extend(static_cast<int32_t>(peek_bits(r, size)), size);
                 take_bits(r, size);
             }
+            take_back();
         }
         if (k + run > 63) {
-            if (run == END_OF_BLOCK_RUN) return;
-            fatal_warning("Warning! AC run past the end of the block\n");
+            if (run != END_OF_BLOCK_RUN) fatal_warning("Warning! AC run past the end of the block\n");
+            break;
         }
-        state.coef_block[ZIGZAG_UV[k + run][0]][ZIGZAG_UV[k + run][1]] = value;
+        const int32_t place = ZIGZAG_PLACE[k + run];
+        state.coef_block[place / 8][place % 8] = value;
         k += run + 1;
     }
+    hand_back();
 }
 
 void finish_scan_bits(DecoderState& state) {

@@ -1,6 +1,7 @@
 // Dequantization and the inverse DCT of one 8 x 8 block.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "core/decoder_state.h"
@@ -15,6 +16,14 @@ inline constexpr int32_t ZIGZAG_UV[64][2] = {
     {4, 4}, {5, 3}, {6, 2}, {7, 1}, {7, 2}, {6, 3}, {5, 4}, {4, 5}, {3, 6}, {2, 7}, {3, 7}, {4, 6}, {5, 5},
     {6, 4}, {7, 3}, {7, 4}, {6, 5}, {5, 6}, {4, 7}, {5, 7}, {6, 6}, {7, 5}, {7, 6}, {6, 7}, {7, 7},
 };
+
+// The same order as places 8u + v of a block: one load where (u, v) takes
+// two.
+inline constexpr auto ZIGZAG_PLACE = [] {
+    std::array<uint8_t, 64> places{};
+    for (int k = 0; k < 64; ++k) places[k] = static_cast<uint8_t>(8 * ZIGZAG_UV[k][0] + ZIGZAG_UV[k][1]);
+    return places;
+}();
 
 // Fills `zigzag`, `c_table` and `cos_table`; called once by init_tables.
 void fill_transform_tables(DecoderState& state);
