@@ -103,6 +103,9 @@ VECTOR_INLINE uint64_t separable_samples(DecoderState& state, const double (&wei
     float rounded[8][8];
     for (int u = 0; u < 8; ++u)
         for (int v = 0; v < 8; ++v) rounded[u][v] = static_cast<float>(weight[u][v]);
+    // Each weight is broadcast to all lanes below: one load from memory,
+    // where a weight kept in a register would take two shuffles.
+    __asm__ volatile("" : : "r"(rounded) : "memory");
     const float tolerance = static_cast<float>(magnitude) * SEPARABLE_TOLERANCE;
 
     // columns[u]: sum_v W[u][v] cos[y][v], lanes along y.
