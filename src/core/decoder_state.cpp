@@ -17,6 +17,7 @@
 #if defined(__linux__) && !defined(JPEG2BMP_CHECKED_ALLOCATION)
 #define JPEG2BMP_MAPPED_PLANES 1
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -63,6 +64,22 @@ void PlaneRelease::operator()(int32_t* samples) const {
     }
 #endif
     std::free(samples);
+}
+
+void prepare_rows(const ComponentPlane& plane, int32_t first, int32_t count) {
+#if JPEG2BMP_MAPPED_PLANES && defined(MADV_POPULATE_WRITE)
+    const size_t row_bytes = static_cast<size_t>(plane.columns) * sizeof(int32_t);
+    if (row_bytes * static_cast<size_t>(plane.rows) < MAPPED_PLANE_BYTES || first >= plane.rows) return;
+    const int32_t last = plane.rows - first < count ? plane.rows : first + count;
+    // The mapping starts on a page and covers whole pages.
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const size_t begin = row_bytes * static_cast<size_t>(first) / page * page;
+    const size_t end = row_bytes * static_cast<size_t>(last);
+    // A hint: where the system refuses it, the pages come one fault at a time.
+    madvise(reinterpret_cast<char*>(plane.samples.get()) + begin, end - begin, MADV_POPULATE_WRITE);
+#else
+    (void)plane, (void)first, (void)count;
+#endif
 }
 
 bool allocate_plane(ComponentPlane& plane, int32_t columns, int32_t rows) {

@@ -102,6 +102,10 @@ struct ComponentPlane {
 // Allocates `plane` with every sample 0; false when the system refuses.
 bool allocate_plane(ComponentPlane& plane, int32_t columns, int32_t rows);
 
+// Asks the system for the pages of `count` rows from `first` at once, ahead
+// of their samples: cheaper than a fault per page.
+void prepare_rows(const ComponentPlane& plane, int32_t first, int32_t count);
+
 // Read-ahead over `in_file`: every byte the decoder takes comes from here.
 // `base` is the stream offset of bytes[0]. A refill keeps the last
 // KEEP_BYTES bytes, so that a reader that fetched ahead can put back what

@@ -157,6 +157,7 @@ void decode_scan(DecoderState& state) {
             const int32_t v = one_component ? 1 : component.V;
             const HuffmanTree& dc_tree = *state.huffman_trees[0][header.components[i].Td];
             const HuffmanTree& ac_tree = *state.huffman_trees[1][header.components[i].Ta];
+            if (x_pos[i] == 0) prepare_rows(state.planes[i], y_pos[i], 8 * v);
             for (int32_t r = 0; r < v; ++r) {
                 for (int32_t c = 0; c < h; ++c) {
                     decode_block(state, dc_tree, ac_tree, dc_pred[i]);
