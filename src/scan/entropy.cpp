@@ -29,6 +29,8 @@ constexpr int32_t MAX_DC_CATEGORY = 30;
 // coefficient.
 constexpr int32_t COEFFICIENT_BITS = 32;
 constexpr int FILL_LIMIT = 56;
+// Coefficients are stored at byte offsets 4 (8u + v) of the block.
+static_assert(sizeof(Block) == 64 * sizeof(int32_t));
 
 // Fetches data bytes a byte at a time until the buffer holds more than
 // FILL_LIMIT bits. At the end of the input it pads with zero bits instead,
@@ -167,21 +169,22 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
     dc_pred = static_cast<int32_t>(static_cast<uint32_t>(dc_pred) + static_cast<uint32_t>(difference));
     state.coef_block[0][0] = dc_pred;
 
-    // The buffer and its count are held in registers while the coefficients
-    // are decoded, and handed back to the reader around everything else
-    // that reads it.
+    // The buffer and the count of its bits that decoding may use are held
+    // in registers while the coefficients are decoded, and handed back to
+    // the reader around everything else that reads it.
     uint64_t buffer = r.bit_buffer;
-    int32_t count = r.bit_count;
+    int32_t usable = real_bits(r);
     const auto hand_back = [&] {
         r.bit_buffer = buffer;
-        r.bit_count = count;
+        r.bit_count = usable + r.padding;
     };
     const auto take_back = [&] {
         buffer = r.bit_buffer;
-        count = r.bit_count;
+        usable = real_bits(r);
     };
     for (int32_t k = 1; k < 64;) {
-        if (count < COEFFICIENT_BITS) {
+        // Past the end of the input the fill only adds padding.
+        if (usable < COEFFICIENT_BITS) {
             hand_back();
             fill(state);
             take_back();
@@ -190,9 +193,9 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
         int32_t value;
         const CoefficientLookup& known = ac_tree.coefficients[buffer >> (64 - LOOKUP_BITS)];
         if (known.length != 0) {
-            if (known.length > count - r.padding) stop_at_end_of_file();
+            if (known.length > usable) stop_at_end_of_file();
             buffer <<= known.length;
-            count -= known.length;
+            usable -= known.length;
             run = known.run;
             value = known.value;
         } else {
@@ -214,8 +217,9 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
             if (run != END_OF_BLOCK_RUN) fatal_warning("Warning! AC run past the end of the block\n");
             break;
         }
-        const int32_t place = ZIGZAG_PLACE[k + run];
-        state.coef_block[place / 8][place % 8] = value;
+        // At its place's bytes in the block: one store.
+        std::memcpy(reinterpret_cast<unsigned char*>(&state.coef_block) + sizeof(int32_t) * ZIGZAG_PLACE[k + run], &value,
+                    sizeof value);
         k += run + 1;
     }
     hand_back();
