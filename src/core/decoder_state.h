@@ -111,7 +111,7 @@ void prepare_rows(const ComponentPlane& plane, int32_t first, int32_t count);
 // KEEP_BYTES bytes, so that a reader that fetched ahead can put back what
 // it did not use.
 struct InputBuffer {
-    static constexpr size_t capacity = 1 << 16;
+    static constexpr size_t capacity = 1 << 20;
     static constexpr size_t KEEP_BYTES = 32;
     std::unique_ptr<unsigned char[]> bytes = std::make_unique<unsigned char[]>(capacity);
     size_t pos = 0;
