@@ -199,19 +199,32 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
             run = known.run;
             value = known.value;
         } else {
-            hand_back();
-            const int32_t rs = decode_code(r, ac_tree);
-            if (rs == END_OF_BLOCK) return;  // the rest of the block is already 0
+            // A code of at most LOOKUP_BITS bits whose value bits reach
+            // beyond them is still decoded here; longer codes go on in the
+            // tree.
+            int32_t rs;
+            const HuffmanLookup& code = ac_tree.lookup[buffer >> (64 - LOOKUP_BITS)];
+            if (code.kind == HuffmanLookup::LEAF) {
+                if (code.length > usable) stop_at_end_of_file();
+                buffer <<= code.length;
+                usable -= code.length;
+                rs = code.value;
+            } else {
+                hand_back();
+                rs = decode_code(r, ac_tree);
+                take_back();
+            }
+            if (rs == END_OF_BLOCK) break;  // the rest of the block is already 0
             run = rs / 16;
             const int32_t size = rs % 16;
             value = 0;
             if (size != 0) {
                 // The buffer still holds the at most 15 value bits.
-                if (size > real_bits(r)) stop_at_end_of_file();
-                value = extend(static_cast<int32_t>(peek_bits(r, size)), size);
-                take_bits(r, size);
+                if (size > usable) stop_at_end_of_file();
+                value = extend(static_cast<int32_t>(buffer >> (64 - size)), size);
+                buffer <<= size;
+                usable -= size;
             }
-            take_back();
         }
         if (k + run > 63) {
             if (run != END_OF_BLOCK_RUN) fatal_warning("Warning! AC run past the end of the block\n");
