@@ -11,7 +11,7 @@ smoke=no
 [ "${1:-}" = "--smoke" ] && smoke=yes && runs=1
 
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DJPEG2BMP_BENCH=ON >/dev/null
-cmake --build build-bench -j "$(nproc)" --target jpeg2bmp make_bench_picture stage_bench >/dev/null
+cmake --build build-bench -j "$(nproc)" --target jpeg2bmp make_bench_picture stage_bench time_run >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -29,7 +29,7 @@ for picture in "$work"/*.jpg; do
   size=$(echo "$name" | grep -o '[0-9]*x[0-9]*$')
   pixels=$(( ${size%x*} * ${size#*x} ))
   for i in $(seq "$runs"); do
-    ( cd "$work" && /usr/bin/time -f "%e %U %S %M" -o "$work/time.$i" "$root/build-bench/jpeg2bmp" <<< "$name" >/dev/null )
+    ( cd "$work" && "$root/build-bench/bench/time_run" "$work/time.$i" "$root/build-bench/jpeg2bmp" <<< "$name" >/dev/null )
   done
   cat "$work"/time.* | sort -n | awk -v n="$runs" -v px="$pixels" -v name="$name" \
     'NR == int((n + 1) / 2) { rate = $1 > 0 ? sprintf("%.1f", px / 1e6 / $1) : "-"
