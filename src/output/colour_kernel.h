@@ -19,14 +19,41 @@ VECTOR_INLINE uint8_t clamp_to_byte(double value) {
     return static_cast<uint8_t>(i > 255 ? 255 : (i < 0 ? 0 : i));
 }
 
-// Four pixels held as blue, green, red in the low three bytes of each lane
-// go out as twelve bytes.
-VECTOR_INLINE void store_pixels(uint8_t* to, Int4 pixels) {
-    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "a lane's low byte comes first");
-    typedef uint8_t Bytes16 __attribute__((vector_size(16)));
-    const Bytes16 bytes = reinterpret_cast<Bytes16>(pixels);
-    const Bytes16 packed = __builtin_shufflevector(bytes, bytes, 0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 0, 0, 0, 0);
-    std::memcpy(to, &packed, 12);
+typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+
+// The blue, green and red values of four pixels clamped to 0..255, as the
+// bytes b0 b1 b2 b3 g0 g1 g2 g3 r0 r1 r2 r3 and four zeros. Every value lies
+// within a few hundred of 0..255.
+VECTOR_INLINE Bytes16 clamped_bytes(Int4 b, Int4 g, Int4 r) {
+#ifdef __SSE2__
+    // Packing to 16 bits and on to unsigned 8 bits with saturation clamps.
+    return reinterpret_cast<Bytes16>(
+        __builtin_ia32_packuswb128(__builtin_ia32_packssdw128(b, g), __builtin_ia32_packssdw128(r, Int4{})));
+#else
+    b = clamp_ints(b, 0, 255), g = clamp_ints(g, 0, 255), r = clamp_ints(r, 0, 255);
+    Bytes16 bytes{};
+    for (int lane = 0; lane < 4; ++lane) {
+        bytes[lane] = static_cast<uint8_t>(b[lane]);
+        bytes[4 + lane] = static_cast<uint8_t>(g[lane]);
+        bytes[8 + lane] = static_cast<uint8_t>(r[lane]);
+    }
+    return bytes;
+#endif
+}
+
+// Four pixels' bytes from clamped_bytes go out as blue, green, red.
+template <bool BYTE_SHUFFLE>
+VECTOR_INLINE void store_pixels(uint8_t* to, Bytes16 bytes) {
+    if (BYTE_SHUFFLE) {
+        const Bytes16 bgr = __builtin_shufflevector(bytes, bytes, 0, 4, 8, 1, 5, 9, 2, 6, 10, 3, 7, 11, 12, 12, 12, 12);
+        std::memcpy(to, &bgr, 12);
+    } else {
+        for (int lane = 0; lane < 4; ++lane) {
+            to[3 * lane] = bytes[lane];
+            to[3 * lane + 1] = bytes[4 + lane];
+            to[3 * lane + 2] = bytes[8 + lane];
+        }
+    }
 }
 
 // The chroma samples of pixels x to x + 3 (x a multiple of 4).
@@ -45,19 +72,10 @@ VECTOR_INLINE void convert_line_kernel(const int32_t* y, ChromaLine cb, ChromaLi
         const Double4 luma = to_double4(load_int4(y + x));
         const Double4 blue_difference = to_double4(load_chroma(cb, x) - 128);
         const Double4 red_difference = to_double4(load_chroma(cr, x) - 128);
-        const Int4 b = clamp_ints(truncate_to_ints(blue_difference * 1.772 + luma), 0, 255);
-        const Int4 g = clamp_ints(
-            truncate_to_ints((luma - blue_difference * 0.34414) - red_difference * 0.71414), 0, 255);
-        const Int4 r = clamp_ints(truncate_to_ints(red_difference * 1.402 + luma), 0, 255);
-        if (BYTE_SHUFFLE) {
-            store_pixels(bgr + 3 * x, b | g << 8 | r << 16);
-        } else {
-            for (int lane = 0; lane < 4; ++lane) {
-                bgr[3 * (x + lane)] = static_cast<uint8_t>(b[lane]);
-                bgr[3 * (x + lane) + 1] = static_cast<uint8_t>(g[lane]);
-                bgr[3 * (x + lane) + 2] = static_cast<uint8_t>(r[lane]);
-            }
-        }
+        const Int4 b = truncate_to_ints(blue_difference * 1.772 + luma);
+        const Int4 g = truncate_to_ints((luma - blue_difference * 0.34414) - red_difference * 0.71414);
+        const Int4 r = truncate_to_ints(red_difference * 1.402 + luma);
+        store_pixels<BYTE_SHUFFLE>(bgr + 3 * x, clamped_bytes(b, g, r));
     }
     for (; x < width; ++x) {
         const double luma = y[x];
