@@ -79,11 +79,11 @@ VECTOR_INLINE int32_t direct_sample(const DecoderState& state, const double (&we
 // 2.75 e A of the exact one, and the direct sum's quarter lies within
 // 66 x 2^-53 A / 4 of it. A sample depends only on the quarter truncated
 // toward zero, and rises with it: where quarter - tolerance and
-// quarter + tolerance truncate alike, tolerance = 16 e A (about five times
-// the bound with the rounding of the two ends, e A / 4), the direct sum
-// gives the same sample. Returns the samples where they do not (bit
-// 8x + y), a quarter within about 10^-3 of an integer for a photo's
-// blocks; those are summed directly.
+// quarter + tolerance truncate alike, tolerance = 8 e A (over twice the
+// 3 e A that the bound and the rounding of the two ends, e A / 4, come
+// to), the direct sum gives the same sample. Returns the samples where
+// they do not (bit 8x + y), a quarter within about 10^-3 of an integer for
+// a photo's blocks, one sample in a thousand; those are summed directly.
 constexpr float SEPARABLE_TOLERANCE = 0x1p-21f;
 // Below this many non-zero coefficients the direct sum is the quicker.
 constexpr int SEPARABLE_FROM = 8;
