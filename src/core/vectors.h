@@ -26,8 +26,8 @@ typedef float Float4 __attribute__((vector_size(16)));
 typedef float Float8 __attribute__((vector_size(32)));
 typedef int32_t Int8 __attribute__((vector_size(32)));
 
-// The int vector of as many lanes as a double vector.
-template <typename Doubles>
+// The int vector of as many lanes as a double or float vector.
+template <typename Reals>
 struct IntLanes;
 template <>
 struct IntLanes<Double2> {
