@@ -202,6 +202,23 @@ TEST(Differential, BmpEqualsThePixelByPixelWriterOnEveryPath) {
     }
 }
 
+TEST(Differential, BmpLargerThanOneWriteEqualsThePixelByPixelWriter) {
+    // Rows go out in batches of about a mebibyte: these span several, with
+    // a last batch part full.
+    std::mt19937 random(4);
+    for (SimdPath path : paths_here()) {
+        for (const auto& layout : {std::vector<FrameComponent>{{1, 2, 2, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}},
+                                   std::vector<FrameComponent>{{1, 1, 1, 0}}}) {
+            DecoderState state;
+            state.simd = path;
+            fill_planes(state, random, 701, 1043, layout);
+            std::vector<int32_t> index(layout.size());
+            for (size_t i = 0; i < index.size(); ++i) index[i] = static_cast<int32_t>(i);
+            ASSERT_EQ(written_by(state, index, write_bmp), written_by(state, index, reference::write_bmp));
+        }
+    }
+}
+
 // What decoding a stream of blocks leaves: every block's coefficients and
 // predictor, the warning it stopped with, and where the input stands.
 struct BlockRun {
@@ -296,6 +313,26 @@ TEST(Differential, EntropyDecodingEqualsTheBitSerialWalk) {
             expect_same_decoding(with_tables(DC_LUMINANCE, AC_LUMINANCE, corrupt), 13);
         }
     }
+}
+
+TEST(Differential, EntropyDecodingAcrossInputBufferRefills) {
+    // Dense blocks for more than one input buffer: the reader crosses its
+    // refills, 0xFF bytes included.
+    std::mt19937 random(8);
+    const CodeBook dc = code_book(DC_LUMINANCE), ac = code_book(AC_LUMINANCE);
+    BitWriter out;
+    int pred = 0;
+    int blocks = 0;
+    for (; out.size() < InputBuffer::capacity + InputBuffer::capacity / 4; ++blocks) {
+        ZigzagBlock block{};
+        for (auto& coefficient : block) coefficient = static_cast<int>(random() % 255) - 127;
+        encode_block(out, block, pred, dc, ac);
+    }
+    Bytes data = out.finish();
+    data.insert(data.end(), {0xFF, 0xD9});
+    const Bytes stream = with_tables(DC_LUMINANCE, AC_LUMINANCE, data);
+    ASSERT_EQ(decode_blocks(stream, blocks, false).warning, "");
+    expect_same_decoding(stream, blocks);
 }
 
 TEST(Differential, EntropyDecodingOfRandomTablesAndBytes) {

@@ -367,6 +367,23 @@ TEST(EndOfScan, WhatFollowsThePictureKeepsIt) {
     EXPECT_EQ(after.bmp, quiet.bmp);
 }
 
+TEST(Input, GoingBackAfterARefillFindsTheKeptBytes) {
+    Bytes stream(InputBuffer::capacity + 100);
+    for (size_t i = 0; i < stream.size(); ++i) stream[i] = static_cast<uint8_t>(i * 7 % 251);
+    // The bit reader puts back up to eight data bytes, two stream bytes each
+    // where they are 0xFF.
+    for (uint64_t back = 1; back <= 16; ++back) {
+        StateOnBytes input(stream);
+        DecoderState& state = input.state;
+        // Up to a few bytes past the first buffer, then back over the refill.
+        const uint64_t ahead = InputBuffer::capacity + back / 2;
+        for (uint64_t i = 0; i < ahead; ++i) ASSERT_EQ(read_byte(state), stream[i]);
+        return_to_offset(state, ahead - back);
+        for (uint64_t i = ahead - back; i < stream.size(); ++i) ASSERT_EQ(read_byte(state), stream[i]) << back;
+        EXPECT_EQ(read_byte(state), END_OF_INPUT);
+    }
+}
+
 TEST(EndOfScan, ZeroWidthOrHeightWritesTheHeaderAlone) {
     for (auto size : {std::pair{0, 16}, std::pair{16, 0}}) {
         JpegWriter jpeg = headers_for(size.first, size.second, YCC_420);

@@ -41,6 +41,8 @@ public:
     void put_value(int value, int category);
     // Pads the last byte with 1 bits.
     Bytes finish();
+    // The whole bytes written so far.
+    size_t size() const { return bytes_.size(); }
 
 private:
     Bytes bytes_;
