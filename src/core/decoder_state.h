@@ -46,8 +46,9 @@ struct HuffmanLookup {
     Kind kind = INVALID;
 };
 
-// An AC code whose value bits also lie within the first LOOKUP_BITS bits:
-// the coefficient they give together. `length` 0: no such code here.
+// A code whose value bits also lie within the first LOOKUP_BITS bits, its
+// symbol read as an AC run/size RS: the coefficient they give together.
+// `length` 0: no such code here.
 struct CoefficientLookup {
     int16_t value = 0;   // the coefficient, its sign extended
     uint8_t run = 0;     // the zeros before it; END_OF_BLOCK_RUN for 0x00

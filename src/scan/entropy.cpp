@@ -158,12 +158,22 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
     BitReader& r = state.bits;
     for (auto& row : state.coef_block) row.fill(0);
 
-    const int32_t t = decode_symbol(state, dc_tree);
+    if (r.bit_count < COEFFICIENT_BITS) fill(state);
     int32_t difference = 0;
-    if (t != 0) {
-        const int32_t v = receive(state, t);
-        if (t > MAX_DC_CATEGORY) fatal_warning("Warning! DC category %d out of range\n", t);
-        difference = extend(v, t);
+    // A DC category T below 16 is the symbol RS = T of run 0, so the
+    // coefficient lookup gives the difference with its T value bits; the
+    // symbol 0x00, category 0, is the one it marks as the end of a block.
+    const CoefficientLookup& known = dc_tree.coefficients[peek_bits(r, LOOKUP_BITS)];
+    if (known.length != 0 && (known.run == 0 || known.run == END_OF_BLOCK_RUN)) {
+        take_bits(r, known.length);
+        difference = known.value;
+    } else {
+        const int32_t t = decode_code(r, dc_tree);
+        if (t != 0) {
+            const int32_t v = receive(state, t);
+            if (t > MAX_DC_CATEGORY) fatal_warning("Warning! DC category %d out of range\n", t);
+            difference = extend(v, t);
+        }
     }
     // Corrupt data can push the predictor past 32 bits: it wraps.
     dc_pred = static_cast<int32_t>(static_cast<uint32_t>(dc_pred) + static_cast<uint32_t>(difference));
