@@ -77,7 +77,6 @@ VECTOR_INLINE typename IntLanes<Reals>::type truncate_to_ints(Reals v) {
 // Bit i set where lane i is not zero.
 VECTOR_INLINE uint32_t nonzero_lanes(Int4 v) {
 #ifdef __SSE2__
-    typedef float Float4 __attribute__((vector_size(16)));
     return static_cast<uint32_t>(__builtin_ia32_movmskps(reinterpret_cast<Float4>(v != 0)));
 #else
     return (v[0] != 0) | (v[1] != 0) << 1 | (v[2] != 0) << 2 | (v[3] != 0) << 3;

@@ -168,7 +168,7 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
         take_bits(r, known.length);
         difference = known.value;
     } else {
-        const int32_t t = decode_code(r, dc_tree);
+        const int32_t t = decode_symbol(state, dc_tree);
         if (t != 0) {
             const int32_t v = receive(state, t);
             if (t > MAX_DC_CATEGORY) fatal_warning("Warning! DC category %d out of range\n", t);
