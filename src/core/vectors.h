@@ -28,22 +28,9 @@ typedef int32_t Int8 __attribute__((vector_size(32)));
 
 // The int vector of as many lanes as a double or float vector.
 template <typename Reals>
-struct IntLanes;
-template <>
-struct IntLanes<Double2> {
-    using type = Int2;
-};
-template <>
-struct IntLanes<Double4> {
-    using type = Int4;
-};
-template <>
-struct IntLanes<Float4> {
-    using type = Int4;
-};
-template <>
-struct IntLanes<Float8> {
-    using type = Int8;
+struct IntLanes {
+    static constexpr size_t LANES = sizeof(Reals) / sizeof(Reals{}[0]);
+    typedef int32_t type __attribute__((vector_size(LANES * sizeof(int32_t))));
 };
 
 template <typename Vector, typename Element>
@@ -53,18 +40,10 @@ VECTOR_INLINE Vector load_vector(const Element* from) {
     return v;
 }
 
-template <typename Doubles>
-VECTOR_INLINE Doubles load_doubles(const double* from) {
-    return load_vector<Doubles>(from);
+template <typename Element, typename Vector>
+VECTOR_INLINE void store_vector(Element* to, Vector v) {
+    std::memcpy(to, &v, sizeof v);
 }
-
-VECTOR_INLINE Int4 load_int4(const int32_t* from) {
-    Int4 v;
-    std::memcpy(&v, from, sizeof v);
-    return v;
-}
-
-VECTOR_INLINE void store_int4(int32_t* to, Int4 v) { std::memcpy(to, &v, sizeof v); }
 
 VECTOR_INLINE Double4 to_double4(Int4 v) { return __builtin_convertvector(v, Double4); }
 

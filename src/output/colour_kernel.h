@@ -58,7 +58,7 @@ VECTOR_INLINE void store_pixels(uint8_t* to, Bytes16 bytes) {
 
 // The chroma samples of pixels x to x + 3 (x a multiple of 4).
 VECTOR_INLINE Int4 load_chroma(ChromaLine line, int32_t x) {
-    if (line.ratio == 1) return load_int4(line.samples + x);
+    if (line.ratio == 1) return load_vector<Int4>(line.samples + x);
     const int32_t* pair = line.samples + x / 2;
     return Int4{pair[0], pair[0], pair[1], pair[1]};
 }
@@ -69,7 +69,7 @@ template <bool BYTE_SHUFFLE>
 VECTOR_INLINE void convert_line_kernel(const int32_t* y, ChromaLine cb, ChromaLine cr, int32_t width, uint8_t* bgr) {
     int32_t x = 0;
     for (; x + 4 <= width; x += 4) {
-        const Double4 luma = to_double4(load_int4(y + x));
+        const Double4 luma = to_double4(load_vector<Int4>(y + x));
         const Double4 blue_difference = to_double4(load_chroma(cb, x) - 128);
         const Double4 red_difference = to_double4(load_chroma(cr, x) - 128);
         const Int4 b = truncate_to_ints(blue_difference * 1.772 + luma);

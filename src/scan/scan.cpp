@@ -101,9 +101,9 @@ void store_block(const DecoderState& state, ComponentPlane& plane, int32_t x0, i
         for (int32_t xb = 0; xb < 8; xb += 4) {
             for (int32_t yb = 0; yb < 8; yb += 4) {
                 Int4 lines[4];
-                for (int32_t i = 0; i < 4; ++i) lines[i] = load_int4(&state.sample_block[xb + i][yb]);
+                for (int32_t i = 0; i < 4; ++i) lines[i] = load_vector<Int4>(&state.sample_block[xb + i][yb]);
                 transpose4(lines);
-                for (int32_t j = 0; j < 4; ++j) store_int4(plane.row(y0 + yb + j) + x0 + xb, lines[j]);
+                for (int32_t j = 0; j < 4; ++j) store_vector(plane.row(y0 + yb + j) + x0 + xb, lines[j]);
             }
         }
         return;

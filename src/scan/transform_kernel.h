@@ -25,11 +25,6 @@ VECTOR_INLINE typename IntLanes<Doubles>::type samples_of(Doubles sum) {
     return clamp_ints(truncate_to_ints(sum) / 4 + 128, 0, 255);
 }
 
-template <typename Ints>
-VECTOR_INLINE void store_ints(int32_t* to, Ints v) {
-    std::memcpy(to, &v, sizeof v);
-}
-
 // The direct sums of the coefficients whose bits are set in `nonzero`
 // (bit 8u + v for S[u][v]: u outer, v inner). Doubles: the vector type (two
 // or four lanes); XGROUP: how many columns are summed at once, as many as
@@ -46,14 +41,14 @@ VECTOR_INLINE void direct_samples(DecoderState& state, const double (&weight)[8]
             const int u = __builtin_ctzll(left) / 8;
             const int v = __builtin_ctzll(left) % 8;
             Doubles cos_y[PARTS];
-            for (int p = 0; p < PARTS; ++p) cos_y[p] = load_doubles<Doubles>(&state.cos_by_frequency[v][p * LANES]);
+            for (int p = 0; p < PARTS; ++p) cos_y[p] = load_vector<Doubles>(&state.cos_by_frequency[v][p * LANES]);
             for (int j = 0; j < XGROUP; ++j) {
                 const double b = weight[u][v] * state.cos_table[x0 + j][u];
                 for (int p = 0; p < PARTS; ++p) sums[j][p] = sums[j][p] + b * cos_y[p];
             }
         }
         for (int j = 0; j < XGROUP; ++j)
-            for (int p = 0; p < PARTS; ++p) store_ints(&state.sample_block[x0 + j][p * LANES], samples_of(sums[j][p]));
+            for (int p = 0; p < PARTS; ++p) store_vector(&state.sample_block[x0 + j][p * LANES], samples_of(sums[j][p]));
     }
 }
 
@@ -131,7 +126,7 @@ VECTOR_INLINE uint64_t separable_samples(DecoderState& state, const double (&wei
             const Ints low = truncate_to_ints(quarter - tolerance);
             const Ints high = truncate_to_ints(quarter + tolerance);
             undecided |= uint64_t{nonzero_lanes(low != high)} << (8 * x + p * LANES);
-            store_ints(&state.sample_block[x][p * LANES], clamp_ints(low + 128, 0, 255));
+            store_vector(&state.sample_block[x][p * LANES], clamp_ints(low + 128, 0, 255));
         }
     }
     return undecided;
@@ -147,8 +142,8 @@ VECTOR_INLINE double block_weights(const DecoderState& state, double (&weight)[8
         for (int p = 0; p < 8; p += LANES) {
             Doubles coefficients;
             for (int lane = 0; lane < LANES; ++lane) coefficients[lane] = state.coef_block[u][p + lane];
-            const Doubles w = load_doubles<Doubles>(&state.weight_factors[u][p]) * coefficients;
-            std::memcpy(&weight[u][p], &w, sizeof w);
+            const Doubles w = load_vector<Doubles>(&state.weight_factors[u][p]) * coefficients;
+            store_vector(&weight[u][p], w);
             magnitudes = magnitudes + (coefficients < 0 ? -coefficients : coefficients);
         }
     }
@@ -161,8 +156,8 @@ VECTOR_INLINE double block_weights(const DecoderState& state, double (&weight)[8
 VECTOR_INLINE uint64_t nonzero_coefficients(const DecoderState& state) {
     uint64_t bits = 0;
     for (int u = 0; u < 8; ++u) {
-        const uint32_t row = nonzero_lanes(load_int4(&state.coef_block[u][0])) |
-                             nonzero_lanes(load_int4(&state.coef_block[u][4])) << 4;
+        const uint32_t row = nonzero_lanes(load_vector<Int4>(&state.coef_block[u][0])) |
+                             nonzero_lanes(load_vector<Int4>(&state.coef_block[u][4])) << 4;
         bits |= uint64_t{row} << (8 * u);
     }
     return bits;
