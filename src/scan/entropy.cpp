@@ -103,7 +103,7 @@ int32_t receive(DecoderState& state, int32_t count) {
     while (count > 0) {
         if (r.bit_count < COEFFICIENT_BITS) fill(state);
         const int32_t step = count < 16 ? count : 16;
-        if (step > real_bits(r)) stop_at_end_of_file();
+        // Bits peeked past the end are zeros, and take_bits stops there.
         v = ((v << step) | peek_bits(r, step)) & 0x7FFFFFFFu;
         take_bits(r, step);
         count -= step;
@@ -192,6 +192,11 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
         buffer = r.bit_buffer;
         usable = real_bits(r);
     };
+    const auto take = [&](int32_t count) {
+        if (count > usable) stop_at_end_of_file();
+        buffer <<= count;
+        usable -= count;
+    };
     for (int32_t k = 1; k < 64;) {
         // Past the end of the input the fill only adds padding.
         if (usable < COEFFICIENT_BITS) {
@@ -201,11 +206,10 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
         }
         int32_t run;
         int32_t value;
-        const CoefficientLookup& known = ac_tree.coefficients[buffer >> (64 - LOOKUP_BITS)];
+        const uint64_t prefix = buffer >> (64 - LOOKUP_BITS);
+        const CoefficientLookup& known = ac_tree.coefficients[prefix];
         if (known.length != 0) {
-            if (known.length > usable) stop_at_end_of_file();
-            buffer <<= known.length;
-            usable -= known.length;
+            take(known.length);
             run = known.run;
             value = known.value;
         } else {
@@ -213,11 +217,9 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
             // beyond them is still decoded here; longer codes go on in the
             // tree.
             int32_t rs;
-            const HuffmanLookup& code = ac_tree.lookup[buffer >> (64 - LOOKUP_BITS)];
+            const HuffmanLookup& code = ac_tree.lookup[prefix];
             if (code.kind == HuffmanLookup::LEAF) {
-                if (code.length > usable) stop_at_end_of_file();
-                buffer <<= code.length;
-                usable -= code.length;
+                take(code.length);
                 rs = code.value;
             } else {
                 hand_back();
@@ -230,10 +232,8 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
             value = 0;
             if (size != 0) {
                 // The buffer still holds the at most 15 value bits.
-                if (size > usable) stop_at_end_of_file();
                 value = extend(static_cast<int32_t>(buffer >> (64 - size)), size);
-                buffer <<= size;
-                usable -= size;
+                take(size);
             }
         }
         if (k + run > 63) {
