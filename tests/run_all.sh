@@ -4,6 +4,8 @@
 #   release    g++ -O3: every test, the bad-input suite included
 #   sanitize   g++ with AddressSanitizer and UndefinedBehaviorSanitizer: every
 #              test and the fuzz corpus replay
+#   threads    g++ with ThreadSanitizer, for the hand-over to the second
+#              thread: the tests but the bad-input suite
 #   clang-O3, gcc-O0, clang-O0, native (-O3 -march=native), aarch64 (cross,
 #              run under qemu): the fixtures, the differential tests and the
 #              rest, without the bad-input suite
@@ -27,6 +29,7 @@ configuration() {
 configuration release "" -- -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++
 ASAN_OPTIONS=allocator_may_return_null=1 \
   configuration sanitize "-LE build_flags" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DJPEG2BMP_SANITIZE=ON
+configuration threads "-LE bad_input|build_flags" -- -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DJPEG2BMP_SANITIZE_THREADS=ON
 configuration clang-O3 "-LE bad_input|build_flags" -- -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++
 configuration gcc-O0 "-LE bad_input|build_flags" -- -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ -DCMAKE_CXX_FLAGS_DEBUG=-O0
 configuration clang-O0 "-LE bad_input|build_flags" -- -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS_DEBUG=-O0

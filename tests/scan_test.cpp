@@ -17,7 +17,8 @@ const std::vector<ComponentSpec> YCC_420 = {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1
 
 // The whole walk in-process, keeping the state to look at its planes.
 struct Decoded {
-    explicit Decoded(const Bytes& file) : input(file) {
+    explicit Decoded(const Bytes& file, bool worker_thread = true) : input(file) {
+        input.state.worker_thread = worker_thread;
         input.state.out_file = std::tmpfile();
         std::fflush(stdout);
         testing::internal::CaptureStdout();
@@ -60,11 +61,11 @@ TEST(ScanWalk, Ycc420SixteenSquareIsOneMcuOfSixBlocksInOrder) {
 // Decodes a picture whose every block carries its position and checks that
 // each lands where it belongs, every sample of every plane.
 void expect_blocks_in_place(int width, int height, const std::vector<ComponentSpec>& components,
-                            const std::string& sizes) {
+                            const std::string& sizes, bool worker_thread = true) {
     const auto k_of = [](int c, int bx, int by) { return (c * 31 + bx * 7 + by * 3) % 120; };
-    const Decoded decoded(encode_blocks(width, height, components, [&](int c, int bx, int by) {
-        return marker_block(k_of(c, bx, by));
-    }));
+    const Decoded decoded(encode_blocks(width, height, components,
+                                        [&](int c, int bx, int by) { return marker_block(k_of(c, bx, by)); }),
+                          worker_thread);
     ASSERT_EQ(decoded.fatal, "");
     EXPECT_NE(decoded.trace.find(sizes), std::string::npos) << decoded.trace;
     for (size_t c = 0; c < components.size(); ++c) {
@@ -84,6 +85,15 @@ TEST(ScanWalk, BlocksFillThePlanesOfEveryLayout) {
     expect_blocks_in_place(40, 40, {{1, 1, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}, "size of frame 1 = 40x24\n");
     expect_blocks_in_place(64, 16, {{1, 4, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}, "size of frame 1 = 16x16\n");
     expect_blocks_in_place(24, 24, {{1, 3, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}, "size of frame 1 = 8x24\n");
+}
+
+TEST(ScanWalk, BlocksLandInPlaceWithAndWithoutTheWorkerThread) {
+    // 3000 blocks: more than the worker's ring of batches holds, the last
+    // batch part full.
+    for (bool worker_thread : {true, false}) {
+        expect_blocks_in_place(400, 300, YCC_420, "size of frame 0 = 400x304\n", worker_thread);
+        expect_blocks_in_place(1000, 8, {{1, 1, 1, 0}}, "size of frame 0 = 1000x8\n", worker_thread);
+    }
 }
 
 TEST(ScanWalk, OneComponentIsCodedBlockByBlockWhateverItsFactors) {

@@ -86,8 +86,10 @@ struct PlaneRelease {
 // The decoded samples of one scan component, addressed [x][y] (x the
 // column, y the line). The samples are stored line after line in one
 // allocation whose zero pages the system provides on first touch, so that
-// memory grows only with the blocks actually decoded.
-struct ComponentPlane {
+// memory grows only with the blocks actually decoded. A plane's record has
+// a cache line to itself: the second thread reads it for every block while
+// the MCU walk writes its own small arrays, which could lie beside it.
+struct alignas(64) ComponentPlane {
     int32_t columns = 0;
     int32_t rows = 0;
     std::unique_ptr<int32_t[], PlaneRelease> samples;
@@ -114,7 +116,7 @@ void prepare_rows(const ComponentPlane& plane, int32_t first, int32_t count);
 struct InputBuffer {
     static constexpr size_t capacity = 1 << 20;
     static constexpr size_t KEEP_BYTES = 32;
-    std::unique_ptr<unsigned char[]> bytes = std::make_unique<unsigned char[]>(capacity);
+    std::unique_ptr<unsigned char[]> bytes = std::make_unique_for_overwrite<unsigned char[]>(capacity);
     size_t pos = 0;
     size_t end = 0;
     uint64_t base = 0;
@@ -160,6 +162,9 @@ struct DecoderState {
 
     BitReader bits;
     SimdPath simd = SimdPath::BASELINE;
+    // Whether the stages after entropy decoding, and the colour
+    // conversion, run on a second thread; tests turn it off to compare.
+    bool worker_thread = true;
 
     Block coef_block{};
     Block sample_block{};

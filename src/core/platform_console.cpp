@@ -65,5 +65,8 @@ void console_wait() {
 void fatal_stop(const char* line) {
     std::fputs(line, stdout);
     console_wait();
-    std::exit(1);
+    // The block worker of a scan may still be running: the process ends
+    // without destroying anything under it, once every stream is flushed.
+    std::fflush(nullptr);
+    std::_Exit(1);
 }

@@ -11,11 +11,10 @@
 #include <vector>
 
 #include "core/fatal.h"
-#include "core/vectors.h"
 #include "core/input.h"
 #include "output/bmp.h"
+#include "scan/block_worker.h"
 #include "scan/entropy.h"
-#include "scan/transform.h"
 
 namespace {
 
@@ -93,28 +92,6 @@ void check_scan(const DecoderState& state, const ScanHeader& header, const std::
         fatal_warning("Warning! picture too large for a BMP file\n");
 }
 
-// Copies `sample_block` into `plane` at (x0, y0); samples that fall outside
-// the plane (the overshoot of a last MCU column or row) are dropped.
-void store_block(const DecoderState& state, ComponentPlane& plane, int32_t x0, int32_t y0) {
-    if (plane.columns - x0 >= 8 && plane.rows - y0 >= 8) {
-        // A whole block: its columns become the plane's lines four by four.
-        for (int32_t xb = 0; xb < 8; xb += 4) {
-            for (int32_t yb = 0; yb < 8; yb += 4) {
-                Int4 lines[4];
-                for (int32_t i = 0; i < 4; ++i) lines[i] = load_vector<Int4>(&state.sample_block[xb + i][yb]);
-                transpose4(lines);
-                for (int32_t j = 0; j < 4; ++j) store_vector(plane.row(y0 + yb + j) + x0 + xb, lines[j]);
-            }
-        }
-        return;
-    }
-    const int32_t columns = plane.columns - x0 < 8 ? plane.columns - x0 : 8;
-    for (int32_t y = 0; y < 8 && y0 + y < plane.rows; ++y) {
-        int32_t* line = plane.row(y0 + y) + x0;
-        for (int32_t x = 0; x < columns; ++x) line[x] = state.sample_block[x][y];
-    }
-}
-
 }  // namespace
 
 void decode_scan(DecoderState& state) {
@@ -147,6 +124,8 @@ void decode_scan(DecoderState& state) {
     const int32_t walk_h_max = one_component ? 1 : h_max;
     const int32_t walk_v_max = one_component ? 1 : v_max;
 
+    BlockWorker worker(state);
+
     std::vector<int32_t> x_pos(count, 0);
     std::vector<int32_t> y_pos(count, 0);
     std::vector<int32_t> dc_pred(count, 0);
@@ -157,13 +136,13 @@ void decode_scan(DecoderState& state) {
             const int32_t v = one_component ? 1 : component.V;
             const HuffmanTree& dc_tree = *state.huffman_trees[0][header.components[i].Td];
             const HuffmanTree& ac_tree = *state.huffman_trees[1][header.components[i].Ta];
-            if (x_pos[i] == 0) prepare_rows(state.planes[i], y_pos[i], 8 * v);
             for (int32_t r = 0; r < v; ++r) {
                 for (int32_t c = 0; c < h; ++c) {
                     decode_block(state, dc_tree, ac_tree, dc_pred[i]);
-                    dequantize_block(state, component.Tq);
-                    idct_block(state);
-                    store_block(state, state.planes[i], x_pos[i] + 8 * c, y_pos[i] + 8 * r);
+                    // The first block of a row of MCUs asks for the row's lines.
+                    const int32_t prepare = x_pos[i] == 0 && r == 0 && c == 0 ? 8 * v : 0;
+                    const int32_t plane = static_cast<int32_t>(i);
+                    worker.add(BlockPlace{plane, x_pos[i] + 8 * c, y_pos[i] + 8 * r, prepare, component.Tq});
                 }
             }
             // Each component wraps at its own width; the last one decides
@@ -179,6 +158,7 @@ void decode_scan(DecoderState& state) {
         }
     }
 
+    worker.finish();
     finish_scan_bits(state);
     std::printf("write to file .......\n");
     write_bmp(state, index);

@@ -1,0 +1,64 @@
+// The stages of a block after its entropy decoding: dequantization, the
+// inverse DCT and the store into its plane. They need nothing from the
+// blocks decoded after it, so they run on a second thread while the next
+// blocks are decoded; only the entropy decoder, which alone reads the
+// input and can stop the program, stays on the thread of the MCU walk.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "core/batch_pipeline.h"
+#include "core/decoder_state.h"
+
+// Where one block goes: its plane, its offset there (column, line), how
+// many lines from there to ask of the system first (0: none), and the
+// quantization table of its component.
+struct BlockPlace {
+    int32_t plane = 0;
+    int32_t x0 = 0;
+    int32_t y0 = 0;
+    int32_t prepare_rows = 0;
+    int32_t Tq = 0;
+};
+
+class BlockWorker {
+public:
+    // The planes of `state` must stay where they are until finish() or the
+    // destructor.
+    explicit BlockWorker(DecoderState& state);
+
+    // Takes `state.coef_block` (as decode_block left it) for `place`.
+    void add(const BlockPlace& place);
+    // Returns once every block added is in its plane.
+    void finish();
+
+private:
+    // Blocks are handed over in batches: one hand-over per batch, and the
+    // batches in flight (BATCH_COUNT x BATCH_BLOCKS x 152 bytes, about 300
+    // KB) stay in the processors' caches.
+    static constexpr size_t BATCH_BLOCKS = 128;
+    static constexpr size_t BATCH_COUNT = 16;
+    // Every byte of a job crosses from one processor's cache to the
+    // other's, so the coefficients travel in 16 bits: an AC coefficient has
+    // at most 15 value bits. The DC one, a running sum, keeps its 32.
+    struct Job {
+        std::array<int16_t, 64> ac;  // at places 8u + v; place 0 unused
+        int32_t dc;
+        BlockPlace place;
+    };
+    struct Batch {
+        std::array<Job, BATCH_BLOCKS> jobs;
+        size_t count = 0;
+    };
+
+    void run(const Batch& batch);
+
+    DecoderState& state_;
+    // The worker's own blocks and transform tables, and a copy of the
+    // quantization tables and the vector path.
+    std::unique_ptr<DecoderState> stage_;
+    BatchPipeline<Batch> pipeline_;
+    Batch* filling_;
+};
