@@ -203,14 +203,16 @@ TEST(Differential, BmpEqualsThePixelByPixelWriterOnEveryPath) {
 }
 
 TEST(Differential, BmpLargerThanOneWriteEqualsThePixelByPixelWriter) {
-    // Rows go out in batches of about a mebibyte: these span several, with
-    // a last batch part full.
+    // Rows go out in batches of about half a mebibyte, converted in a ring
+    // of four: these span more than the ring, with a last batch part full.
     std::mt19937 random(4);
-    for (SimdPath path : paths_here()) {
+    for (const auto [path, worker_thread] :
+         {std::pair{SimdPath::BASELINE, false}, std::pair{paths_here().back(), true}}) {
         for (const auto& layout : {std::vector<FrameComponent>{{1, 2, 2, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}},
                                    std::vector<FrameComponent>{{1, 1, 1, 0}}}) {
             DecoderState state;
             state.simd = path;
+            state.worker_thread = worker_thread;
             fill_planes(state, random, 701, 1043, layout);
             std::vector<int32_t> index(layout.size());
             for (size_t i = 0; i < index.size(); ++i) index[i] = static_cast<int32_t>(i);

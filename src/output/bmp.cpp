@@ -9,7 +9,9 @@
 #include "output/bmp.h"
 
 #include <cstdio>
+#include <memory>
 
+#include "core/batch_pipeline.h"
 #include "core/fatal.h"
 #include "output/colour_kernel.h"
 
@@ -18,7 +20,8 @@ namespace {
 constexpr uint32_t INFO_HEADER_BYTES = 40;
 constexpr uint32_t BITS_PER_PIXEL = 24;
 constexpr uint32_t PIXELS_PER_METER = 2677;  // about 68 dots per inch
-constexpr size_t OUTPUT_BATCH_BYTES = size_t{1} << 20;
+constexpr size_t OUTPUT_BATCH_BYTES = size_t{1} << 19;
+constexpr size_t OUTPUT_BATCHES = 4;
 
 void put_u16(uint8_t*& at, uint32_t value) {
     *at++ = static_cast<uint8_t>(value & 0xFF);
@@ -99,35 +102,49 @@ void convert_line(SimdPath simd, const int32_t* y, ChromaLine cb, ChromaLine cr,
 
 namespace {
 
-// Rows gathered into batches of about a mebibyte, each handed to the
-// system in one write: the file system takes large writes at about half
-// the cost of page-sized ones. The stream's own buffer is not used, so no
-// byte is copied twice.
-class RowBatches {
+// Converts picture lines to BMP rows, padding included.
+class RowConverter {
 public:
-    RowBatches(DecoderState& state, size_t row_bytes)
-        : state_(state),
-          row_bytes_(row_bytes),
-          rows_(row_bytes == 0 || row_bytes >= OUTPUT_BATCH_BYTES ? 1 : OUTPUT_BATCH_BYTES / row_bytes),
-          bytes_(rows_ * row_bytes, 0) {}
-
-    // The next row to fill; its padding bytes are already 0.
-    uint8_t* next_row() {
-        if (filled_ == rows_) flush();
-        return bytes_.data() + row_bytes_ * filled_++;
+    RowConverter(const DecoderState& state, const std::vector<int32_t>& index) : state_(state) {
+        const int32_t width = state.width;
+        if (index.size() == 1) return;
+        const FrameComponent& luma = state.components[index[0]];
+        const FrameComponent& cb = state.components[index[1]];
+        const FrameComponent& cr = state.components[index[2]];
+        cb_rows_ = luma.V / cb.V;
+        cr_rows_ = luma.V / cr.V;
+        cb_line_ = SpreadLine{luma.H / cb.H, -1, std::vector<int32_t>(static_cast<size_t>(width))};
+        cr_line_ = SpreadLine{luma.H / cr.H, -1, std::vector<int32_t>(static_cast<size_t>(width))};
+        grey_ = false;
     }
 
-    void flush() {
-        write_out(state_, bytes_.data(), row_bytes_ * filled_);
-        filled_ = 0;
+    void convert(int32_t y, uint8_t* row) {
+        const int32_t width = state_.width;
+        const int32_t* luma = state_.planes[0].row(y);
+        if (grey_) {
+            for (int32_t x = 0; x < width; ++x)
+                row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = static_cast<uint8_t>(luma[x]);
+        } else {
+            convert_line(state_.simd, luma, chroma_line(state_.planes[1], y / cb_rows_, width, cb_line_),
+                         chroma_line(state_.planes[2], y / cr_rows_, width, cr_line_), width, row);
+        }
+        for (uint64_t i = 3 * static_cast<uint64_t>(width); i < bmp_row_bytes(width); ++i) row[i] = 0;
     }
 
 private:
-    DecoderState& state_;
-    size_t row_bytes_;
-    size_t rows_;
-    std::vector<uint8_t> bytes_;
-    size_t filled_ = 0;
+    const DecoderState& state_;
+    bool grey_ = true;
+    int32_t cb_rows_ = 1;
+    int32_t cr_rows_ = 1;
+    SpreadLine cb_line_;
+    SpreadLine cr_line_;
+};
+
+// The BMP rows of the picture lines from `first_line` down.
+struct RowBatch {
+    int32_t first_line = 0;
+    int32_t rows = 0;
+    std::unique_ptr<uint8_t[]> bytes;
 };
 
 }  // namespace
@@ -137,29 +154,36 @@ void write_bmp(DecoderState& state, const std::vector<int32_t>& index) {
     std::setvbuf(state.out_file, nullptr, _IONBF, 0);
     write_header(state);
 
-    const int32_t width = state.width;
-    RowBatches rows(state, static_cast<size_t>(bmp_row_bytes(width)));
-    const bool grey = index.size() == 1;
-    if (grey) {
-        for (int32_t y = state.height - 1; y >= 0; --y) {
-            const int32_t* luma = state.planes[0].row(y);
-            uint8_t* line = rows.next_row();
-            for (int32_t x = 0; x < width; ++x)
-                line[3 * x] = line[3 * x + 1] = line[3 * x + 2] = static_cast<uint8_t>(luma[x]);
-        }
-    } else {
-        const FrameComponent& luma = state.components[index[0]];
-        const FrameComponent& cb = state.components[index[1]];
-        const FrameComponent& cr = state.components[index[2]];
-        const int32_t ry1 = luma.V / cb.V, ry2 = luma.V / cr.V;
-        SpreadLine cb_line{luma.H / cb.H, -1, std::vector<int32_t>(static_cast<size_t>(width))};
-        SpreadLine cr_line{luma.H / cr.H, -1, std::vector<int32_t>(static_cast<size_t>(width))};
-        for (int32_t y = state.height - 1; y >= 0; --y) {
-            convert_line(state.simd, state.planes[0].row(y), chroma_line(state.planes[1], y / ry1, width, cb_line),
-                         chroma_line(state.planes[2], y / ry2, width, cr_line), width, rows.next_row());
-        }
+    // The rows are converted on the worker thread in batches of about
+    // OUTPUT_BATCH_BYTES, while this one hands the batches converted before
+    // to the system, one write each: the file system takes large writes at
+    // about half the cost of page-sized ones. The stream's own buffer is
+    // not used, so no byte is copied twice.
+    const size_t row_bytes = static_cast<size_t>(bmp_row_bytes(state.width));
+    const int32_t batch_rows =
+        row_bytes == 0 || row_bytes >= OUTPUT_BATCH_BYTES ? 1 : static_cast<int32_t>(OUTPUT_BATCH_BYTES / row_bytes);
+    RowConverter converter(state, index);
+    BatchPipeline<RowBatch> pipeline(OUTPUT_BATCHES, state.worker_thread, [&](RowBatch& batch) {
+        for (int32_t i = 0; i < batch.rows; ++i)
+            converter.convert(batch.first_line - i, batch.bytes.get() + row_bytes * static_cast<size_t>(i));
+    });
+    const auto write_batch = [&](const RowBatch& batch) {
+        write_out(state, batch.bytes.get(), row_bytes * static_cast<size_t>(batch.rows));
+    };
+    for (int32_t line = state.height - 1; line >= 0; line -= batch_rows) {
+        // The batch that comes back was converted a ring ago.
+        RowBatch& batch = pipeline.next();
+        if (batch.rows > 0) write_batch(batch);
+        if (!batch.bytes)
+            batch.bytes = std::make_unique_for_overwrite<uint8_t[]>(row_bytes * static_cast<size_t>(batch_rows));
+        batch.first_line = line;
+        batch.rows = line + 1 < batch_rows ? line + 1 : batch_rows;
+        pipeline.publish();
     }
-    rows.flush();
+    pipeline.finish();
+    const uint64_t published = pipeline.published();
+    for (uint64_t n = published > pipeline.count() ? published - pipeline.count() : 0; n < published; ++n)
+        write_batch(pipeline.batch(n));
 
     const int closed = std::fclose(state.out_file);
     state.out_file = nullptr;
