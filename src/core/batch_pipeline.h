@@ -72,6 +72,8 @@ public:
     }
 
     uint64_t published() const { return published_.load(std::memory_order_relaxed); }
+    // Batches handed over and not yet run.
+    uint64_t pending() const { return published() - completed_.load(std::memory_order_relaxed); }
     size_t count() const { return batches_.size(); }
     // Batch number n's place in the ring.
     Batch& batch(uint64_t n) { return batches_[n % batches_.size()]; }

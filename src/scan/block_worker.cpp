@@ -39,7 +39,17 @@ BlockWorker::BlockWorker(DecoderState& state)
     stage_->quant_tables = state.quant_tables;
 }
 
-void BlockWorker::add(const BlockPlace& place) {
+void BlockWorker::prepare(int32_t plane, int32_t first, int32_t count) {
+    if (pipeline_.pending() >= BATCH_COUNT / 2) {
+        prepare_rows(state_.planes[static_cast<size_t>(plane)], first, count);
+    } else {
+        prepare_rows_ = count;
+    }
+}
+
+void BlockWorker::add(BlockPlace place) {
+    place.prepare_rows = prepare_rows_;
+    prepare_rows_ = 0;
     Job& job = filling_->jobs[filling_->count++];
     for (int u = 0; u < 8; ++u)
         for (int v = 0; v < 8; ++v) job.ac[8 * u + v] = static_cast<int16_t>(state_.coef_block[u][v]);

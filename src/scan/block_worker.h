@@ -13,8 +13,8 @@
 #include "core/decoder_state.h"
 
 // Where one block goes: its plane, its offset there (column, line), how
-// many lines from there to ask of the system first (0: none), and the
-// quantization table of its component.
+// many lines from there the worker asks of the system first (0: none), and
+// the quantization table of its component.
 struct BlockPlace {
     int32_t plane = 0;
     int32_t x0 = 0;
@@ -29,8 +29,13 @@ public:
     // destructor.
     explicit BlockWorker(DecoderState& state);
 
+    // Asks the system for `count` lines of plane `plane` from `first`
+    // (prepare_rows) before their blocks land. Whichever thread has time
+    // does it: this one when the worker is behind, else the worker, with
+    // the next block added.
+    void prepare(int32_t plane, int32_t first, int32_t count);
     // Takes `state.coef_block` (as decode_block left it) for `place`.
-    void add(const BlockPlace& place);
+    void add(BlockPlace place);
     // Returns once every block added is in its plane.
     void finish();
 
@@ -61,4 +66,5 @@ private:
     std::unique_ptr<DecoderState> stage_;
     BatchPipeline<Batch> pipeline_;
     Batch* filling_;
+    int32_t prepare_rows_ = 0;
 };

@@ -136,13 +136,12 @@ void decode_scan(DecoderState& state) {
             const int32_t v = one_component ? 1 : component.V;
             const HuffmanTree& dc_tree = *state.huffman_trees[0][header.components[i].Td];
             const HuffmanTree& ac_tree = *state.huffman_trees[1][header.components[i].Ta];
+            const int32_t plane = static_cast<int32_t>(i);
+            if (x_pos[i] == 0) worker.prepare(plane, y_pos[i], 8 * v);
             for (int32_t r = 0; r < v; ++r) {
                 for (int32_t c = 0; c < h; ++c) {
                     decode_block(state, dc_tree, ac_tree, dc_pred[i]);
-                    // The first block of a row of MCUs asks for the row's lines.
-                    const int32_t prepare = x_pos[i] == 0 && r == 0 && c == 0 ? 8 * v : 0;
-                    const int32_t plane = static_cast<int32_t>(i);
-                    worker.add(BlockPlace{plane, x_pos[i] + 8 * c, y_pos[i] + 8 * r, prepare, component.Tq});
+                    worker.add(BlockPlace{plane, x_pos[i] + 8 * c, y_pos[i] + 8 * r, 0, component.Tq});
                 }
             }
             // Each component wraps at its own width; the last one decides
