@@ -47,14 +47,14 @@ void BlockWorker::prepare(int32_t plane, int32_t first, int32_t count) {
     }
 }
 
-void BlockWorker::add(BlockPlace place) {
-    place.prepare_rows = prepare_rows_;
-    prepare_rows_ = 0;
+void BlockWorker::add(const BlockPlace& place) {
     Job& job = filling_->jobs[filling_->count++];
     for (int u = 0; u < 8; ++u)
         for (int v = 0; v < 8; ++v) job.ac[8 * u + v] = static_cast<int16_t>(state_.coef_block[u][v]);
     job.dc = state_.coef_block[0][0];
     job.place = place;
+    job.prepare_rows = prepare_rows_;
+    prepare_rows_ = 0;
     if (filling_->count == BATCH_BLOCKS) {
         pipeline_.publish();
         filling_ = &pipeline_.next();
@@ -71,7 +71,7 @@ void BlockWorker::run(const Batch& batch) {
     for (size_t i = 0; i < batch.count; ++i) {
         const Job& job = batch.jobs[i];
         ComponentPlane& plane = state_.planes[static_cast<size_t>(job.place.plane)];
-        if (job.place.prepare_rows > 0) prepare_rows(plane, job.place.y0, job.place.prepare_rows);
+        if (job.prepare_rows > 0) prepare_rows(plane, job.place.y0, job.prepare_rows);
         for (int u = 0; u < 8; ++u)
             for (int v = 0; v < 8; ++v) stage_->coef_block[u][v] = job.ac[8 * u + v];
         stage_->coef_block[0][0] = job.dc;

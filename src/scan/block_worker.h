@@ -12,14 +12,12 @@
 #include "core/batch_pipeline.h"
 #include "core/decoder_state.h"
 
-// Where one block goes: its plane, its offset there (column, line), how
-// many lines from there the worker asks of the system first (0: none), and
-// the quantization table of its component.
+// Where one block goes: its plane and its offset there (column, line),
+// and the quantization table of its component.
 struct BlockPlace {
     int32_t plane = 0;
     int32_t x0 = 0;
     int32_t y0 = 0;
-    int32_t prepare_rows = 0;
     int32_t Tq = 0;
 };
 
@@ -31,11 +29,11 @@ public:
 
     // Asks the system for `count` lines of plane `plane` from `first`
     // (prepare_rows) before their blocks land. Whichever thread has time
-    // does it: this one when the worker is behind, else the worker, with
-    // the next block added.
+    // does it: this one when the worker is behind, else the worker, before
+    // it stores the next block added, which must be the first of them.
     void prepare(int32_t plane, int32_t first, int32_t count);
     // Takes `state.coef_block` (as decode_block left it) for `place`.
-    void add(BlockPlace place);
+    void add(const BlockPlace& place);
     // Returns once every block added is in its plane.
     void finish();
 
@@ -52,6 +50,7 @@ private:
         std::array<int16_t, 64> ac;  // at places 8u + v; place 0 unused
         int32_t dc;
         BlockPlace place;
+        int32_t prepare_rows;  // lines from the block's own to ask for first
     };
     struct Batch {
         std::array<Job, BATCH_BLOCKS> jobs;

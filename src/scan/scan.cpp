@@ -141,7 +141,7 @@ void decode_scan(DecoderState& state) {
             for (int32_t r = 0; r < v; ++r) {
                 for (int32_t c = 0; c < h; ++c) {
                     decode_block(state, dc_tree, ac_tree, dc_pred[i]);
-                    worker.add(BlockPlace{plane, x_pos[i] + 8 * c, y_pos[i] + 8 * r, 0, component.Tq});
+                    worker.add(BlockPlace{plane, x_pos[i] + 8 * c, y_pos[i] + 8 * r, component.Tq});
                 }
             }
             // Each component wraps at its own width; the last one decides
