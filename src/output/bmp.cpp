@@ -8,6 +8,7 @@
 // blue = green = red = Y.
 #include "output/bmp.h"
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 
@@ -140,12 +141,19 @@ private:
     SpreadLine cr_line_;
 };
 
-// The BMP rows of the picture lines from `first_line` down.
+// The BMP rows of the picture lines from `first_line` down. Both threads
+// convert its rows, each taking the next one nobody has taken.
 struct RowBatch {
     int32_t first_line = 0;
     int32_t rows = 0;
+    std::atomic<int32_t> taken{0};
     std::unique_ptr<uint8_t[]> bytes;
 };
+
+void convert_untaken_rows(RowConverter& converter, RowBatch& batch, size_t row_bytes) {
+    for (int32_t i = batch.taken.fetch_add(1); i < batch.rows; i = batch.taken.fetch_add(1))
+        converter.convert(batch.first_line - i, batch.bytes.get() + row_bytes * static_cast<size_t>(i));
+}
 
 }  // namespace
 
@@ -158,32 +166,40 @@ void write_bmp(DecoderState& state, const std::vector<int32_t>& index) {
     // OUTPUT_BATCH_BYTES, while this one hands the batches converted before
     // to the system, one write each: the file system takes large writes at
     // about half the cost of page-sized ones. The stream's own buffer is
-    // not used, so no byte is copied twice.
+    // not used, so no byte is copied twice. Converting costs more than
+    // writing, so rather than wait for a batch this thread converts its
+    // rows too.
     const size_t row_bytes = static_cast<size_t>(bmp_row_bytes(state.width));
     const int32_t batch_rows =
         row_bytes == 0 || row_bytes >= OUTPUT_BATCH_BYTES ? 1 : static_cast<int32_t>(OUTPUT_BATCH_BYTES / row_bytes);
-    RowConverter converter(state, index);
+    RowConverter worker_converter(state, index);
+    RowConverter own_converter(state, index);
     BatchPipeline<RowBatch> pipeline(OUTPUT_BATCHES, state.worker_thread, [&](RowBatch& batch) {
-        for (int32_t i = 0; i < batch.rows; ++i)
-            converter.convert(batch.first_line - i, batch.bytes.get() + row_bytes * static_cast<size_t>(i));
+        convert_untaken_rows(worker_converter, batch, row_bytes);
     });
     const auto write_batch = [&](const RowBatch& batch) {
         write_out(state, batch.bytes.get(), row_bytes * static_cast<size_t>(batch.rows));
     };
+    // Batch n takes the place of batch n - OUTPUT_BATCHES, which is written
+    // first.
     for (int32_t line = state.height - 1; line >= 0; line -= batch_rows) {
-        // The batch that comes back was converted a ring ago.
+        const uint64_t number = pipeline.published();
+        if (number >= pipeline.count())
+            convert_untaken_rows(own_converter, pipeline.batch(number - pipeline.count()), row_bytes);
         RowBatch& batch = pipeline.next();
         if (batch.rows > 0) write_batch(batch);
         if (!batch.bytes)
             batch.bytes = std::make_unique_for_overwrite<uint8_t[]>(row_bytes * static_cast<size_t>(batch_rows));
         batch.first_line = line;
         batch.rows = line + 1 < batch_rows ? line + 1 : batch_rows;
+        batch.taken.store(0, std::memory_order_relaxed);
         pipeline.publish();
     }
-    pipeline.finish();
     const uint64_t published = pipeline.published();
-    for (uint64_t n = published > pipeline.count() ? published - pipeline.count() : 0; n < published; ++n)
-        write_batch(pipeline.batch(n));
+    const uint64_t unwritten = published > pipeline.count() ? published - pipeline.count() : 0;
+    for (uint64_t n = unwritten; n < published; ++n) convert_untaken_rows(own_converter, pipeline.batch(n), row_bytes);
+    pipeline.finish();
+    for (uint64_t n = unwritten; n < published; ++n) write_batch(pipeline.batch(n));
 
     const int closed = std::fclose(state.out_file);
     state.out_file = nullptr;
