@@ -7,6 +7,10 @@
 // the pipeline it unwinds (or the process it ends) takes the worker along.
 #pragma once
 
+#ifdef __linux__
+#include <sched.h>
+#endif
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -22,11 +26,13 @@ template <typename Batch>
 class BatchPipeline {
 public:
     // `run` is called for each batch handed over: on the worker thread, or
-    // without `threaded` (and where the system gives no thread) on the
-    // caller's, when the batch is handed over.
+    // on the caller's when the batch is handed over, without `threaded`,
+    // where the process may use one processor only (two threads would take
+    // turns on it, each waiting for the other) or where the system gives
+    // no thread.
     BatchPipeline(size_t count, bool threaded, std::function<void(Batch&)> run)
         : batches_(count), run_(std::move(run)) {
-        if (!threaded) return;
+        if (!threaded || usable_processors() < 2) return;
         try {
             thread_ = std::thread(&BatchPipeline::run_batches, this);
         } catch (const std::system_error&) {
@@ -116,6 +122,14 @@ private:
         // at it.
         { const std::lock_guard lock(mutex_); }
         changed_.notify_all();
+    }
+
+    static int usable_processors() {
+#ifdef __linux__
+        cpu_set_t set;
+        if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
+#endif
+        return static_cast<int>(std::thread::hardware_concurrency());
     }
 
     // A hint to the processor that this is a wait loop.
