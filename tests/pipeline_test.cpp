@@ -1,5 +1,5 @@
 // The hand-over of batches to the second thread: order, reuse of the ring,
-// and work abandoned half way.
+// work taken back from a slow worker, and work abandoned half way.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -21,7 +21,7 @@ struct Numbered {
 std::vector<int> results_through(bool threaded, int total, size_t ring) {
     std::vector<int> seen;
     BatchPipeline<Numbered> pipeline(ring, threaded,
-                                     [](Numbered& batch) { batch.result = batch.number * batch.number; });
+                                     [](Numbered& batch, Runner) { batch.result = batch.number * batch.number; });
     for (int n = 0; n < total; ++n) {
         Numbered& batch = pipeline.next();
         if (batch.number >= 0) seen.push_back(batch.result);
@@ -45,13 +45,35 @@ TEST(BatchPipeline, EveryBatchIsRunOnceAndComesBackInOrder) {
     }
 }
 
+TEST(BatchPipeline, TheFillingThreadRunsTheBatchesASlowWorkerCannot) {
+    // A worker that takes 0.3 s over each batch, as one that gets no
+    // processor would: the filling thread must not wait for it batch after
+    // batch, but run them itself.
+    std::atomic<int> by_filler{0};
+    std::vector<int> results(200, -1);
+    {
+        BatchPipeline<Numbered> pipeline(4, true, [&](Numbered& batch, Runner runner) {
+            if (runner == Runner::WORKER) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            if (runner == Runner::FILLER) ++by_filler;
+            results[static_cast<size_t>(batch.number)] = batch.number;
+        });
+        for (int n = 0; n < 200; ++n) {
+            pipeline.next().number = n;
+            pipeline.publish();
+        }
+        pipeline.finish();
+    }
+    for (int n = 0; n < 200; ++n) ASSERT_EQ(results[static_cast<size_t>(n)], n);
+    EXPECT_GE(by_filler.load(), 195);
+}
+
 TEST(BatchPipeline, AbandonedWorkStopsAfterABatchAlreadyBegun) {
     // The filler hands over a full ring of slow batches and gives up at
     // once, as a scan does that stops on bad data: the pipeline must end
     // without running the rest.
     std::atomic<int> runs{0};
     {
-        BatchPipeline<Numbered> pipeline(8, true, [&](Numbered&) {
+        BatchPipeline<Numbered> pipeline(8, true, [&](Numbered&, Runner) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             ++runs;
         });

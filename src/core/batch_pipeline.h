@@ -1,7 +1,13 @@
-// A second thread that runs batches of work in the order they are handed
-// over, while the thread that hands them over goes on with the next. The
-// batches are a fixed ring: one is filled, handed over, run, and comes back
-// as the run left it, to be read and filled again.
+// Batches of work shared by two threads: the one that fills and hands them
+// over, and a worker that runs them while the first goes on with the next.
+// The batches are a fixed ring: one is filled, handed over, run, and comes
+// back as the run left it, to be read and filled again.
+//
+// A batch handed over is run by whichever thread takes it first: the
+// worker as soon as it can, the filling thread whenever it would otherwise
+// wait. Where the worker gets less of a processor (another program runs on
+// it), the filling thread does more of the work, and it never waits for a
+// thread that is not running.
 //
 // The run may not stop the program: only the thread that fills does, and
 // the pipeline it unwinds (or the process it ends) takes the worker along.
@@ -12,7 +18,6 @@
 #endif
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -22,16 +27,18 @@
 #include <utility>
 #include <vector>
 
+// The two threads that run batches; each has scratch state of its own.
+enum class Runner { FILLER, WORKER };
+
 template <typename Batch>
 class BatchPipeline {
 public:
-    // `run` is called for each batch handed over: on the worker thread, or
-    // on the caller's when the batch is handed over, without `threaded`,
-    // where the process may use one processor only (two threads would take
-    // turns on it, each waiting for the other) or where the system gives
-    // no thread.
-    BatchPipeline(size_t count, bool threaded, std::function<void(Batch&)> run)
-        : batches_(count), run_(std::move(run)) {
+    // Runs batches on the caller's thread alone without `threaded`, where
+    // the process may use one processor only (two threads would take turns
+    // on it, each waiting for the other) or where the system gives no
+    // thread: each batch as it is handed over.
+    BatchPipeline(size_t count, bool threaded, std::function<void(Batch&, Runner)> run)
+        : batches_(count), done_(count), run_(std::move(run)) {
         if (!threaded || usable_processors() < 2) return;
         try {
             thread_ = std::thread(&BatchPipeline::run_batches, this);
@@ -40,7 +47,7 @@ public:
         }
     }
 
-    // Abandons the batches not yet run (work that stopped early).
+    // Abandons the batches not yet taken (work that stopped early).
     ~BatchPipeline() {
         if (!thread_.joinable()) return;
         abandoned_.store(true);
@@ -51,27 +58,28 @@ public:
     BatchPipeline(const BatchPipeline&) = delete;
     BatchPipeline& operator=(const BatchPipeline&) = delete;
 
-    // The batch to fill next, number published(), once the run of the
-    // batch it held before (number published() - count) is done.
+    // The batch to fill next, number published(), once the batch it held
+    // before (number published() - count) has been run.
     Batch& next() {
-        const uint64_t number = published_.load(std::memory_order_relaxed);
-        await([&] { return number - completed_.load(std::memory_order_acquire) < batches_.size(); });
+        const uint64_t number = published();
+        if (number >= count()) wait_for(number - count());
         return batch(number);
     }
 
     // Hands over the batch that next() gave.
     void publish() {
-        const uint64_t number = published_.load(std::memory_order_relaxed);
+        published_.store(published() + 1, std::memory_order_release);
         if (!thread_.joinable()) {
-            run_(batch(number));
-            completed_.store(number + 1, std::memory_order_relaxed);
+            run_one(Runner::FILLER);
+            return;
         }
-        published_.store(number + 1, std::memory_order_release);
         signal();
     }
 
     // Returns once every batch handed over has been run; the worker ends.
     void finish() {
+        const uint64_t number = published();
+        for (uint64_t n = number > count() ? number - count() : 0; n < number; ++n) wait_for(n);
         if (!thread_.joinable()) return;
         closing_.store(true);
         signal();
@@ -79,42 +87,54 @@ public:
     }
 
     uint64_t published() const { return published_.load(std::memory_order_relaxed); }
-    // Batches handed over and not yet run.
-    uint64_t pending() const { return published() - completed_.load(std::memory_order_relaxed); }
+    // Batches handed over and not yet taken.
+    uint64_t pending() const { return published() - taken_.load(std::memory_order_relaxed); }
     size_t count() const { return batches_.size(); }
     // Batch number n's place in the ring.
     Batch& batch(uint64_t n) { return batches_[n % batches_.size()]; }
 
 private:
-    // How long a side that waits for the other keeps looking before it
-    // sleeps. The other side usually gets there within a batch, and
-    // waiting for it on the processor is far quicker than being woken,
-    // which on a virtual machine can take a few hundred microseconds.
-    static constexpr std::chrono::microseconds SPIN_TIME{200};
-
-    void run_batches() {
-        for (uint64_t done = 0;; ++done) {
-            await([&] {
-                return abandoned_.load() || closing_.load() || done < published_.load(std::memory_order_acquire);
-            });
-            if (abandoned_.load() || done == published_.load(std::memory_order_acquire)) return;
-            run_(batch(done));
-            completed_.store(done + 1, std::memory_order_release);
-            signal();
+    // Returns once batch n, handed over and still in the ring, has been
+    // run, running the batches not yet taken meanwhile.
+    void wait_for(uint64_t n) {
+        while (!is_done(n)) {
+            if (!run_one(Runner::FILLER)) await([&] { return is_done(n); });
         }
     }
 
+    bool is_done(uint64_t n) const { return done_[n % done_.size()].load(std::memory_order_acquire) > n; }
+
+    // Takes the oldest batch not yet taken and runs it; false when there
+    // is none.
+    bool run_one(Runner runner) {
+        uint64_t n = taken_.load(std::memory_order_relaxed);
+        do {
+            if (n >= published_.load(std::memory_order_acquire)) return false;
+        } while (!taken_.compare_exchange_weak(n, n + 1, std::memory_order_relaxed));
+        run_(batch(n), runner);
+        done_[n % done_.size()].store(n + 1, std::memory_order_release);
+        if (runner == Runner::WORKER) signal();
+        return true;
+    }
+
+    void run_batches() {
+        for (;;) {
+            await([&] {
+                return abandoned_.load() || closing_.load() ||
+                       taken_.load(std::memory_order_relaxed) < published_.load(std::memory_order_acquire);
+            });
+            if (abandoned_.load()) return;
+            if (!run_one(Runner::WORKER) && closing_.load()) return;
+        }
+    }
+
+    // Sleeps until `ready()`: a wait on the processor would take it from
+    // the thread it waits for whenever the two have to share one.
     template <typename Ready>
     void await(Ready ready) {
-        const auto spin_until = std::chrono::steady_clock::now() + SPIN_TIME;
-        for (int round = 1; !ready(); ++round) {
-            if (round % 64 == 0 && std::chrono::steady_clock::now() > spin_until) {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, ready);
-                return;
-            }
-            pause_processor();
-        }
+        if (ready()) return;
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, ready);
     }
 
     void signal() {
@@ -132,23 +152,16 @@ private:
         return static_cast<int>(std::thread::hardware_concurrency());
     }
 
-    // A hint to the processor that this is a wait loop.
-    static void pause_processor() {
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#elif defined(__aarch64__)
-        __asm__ volatile("yield");
-#endif
-    }
-
     std::vector<Batch> batches_;
-    std::function<void(Batch&)> run_;
+    // done_[n % count] > n once batch n has been run.
+    std::vector<std::atomic<uint64_t>> done_;
+    std::function<void(Batch&, Runner)> run_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    // Batches handed over and batches run, counted from the start. Each
-    // has a cache line of its own, as each is written by one side only.
+    // Batches handed over, and batches taken to be run, counted from the
+    // start; each on a cache line of its own.
     alignas(64) std::atomic<uint64_t> published_{0};
-    alignas(64) std::atomic<uint64_t> completed_{0};
+    alignas(64) std::atomic<uint64_t> taken_{0};
     std::atomic<bool> closing_{false};
     std::atomic<bool> abandoned_{false};
     std::thread thread_;

@@ -174,8 +174,8 @@ void write_bmp(DecoderState& state, const std::vector<int32_t>& index) {
         row_bytes == 0 || row_bytes >= OUTPUT_BATCH_BYTES ? 1 : static_cast<int32_t>(OUTPUT_BATCH_BYTES / row_bytes);
     RowConverter worker_converter(state, index);
     RowConverter own_converter(state, index);
-    BatchPipeline<RowBatch> pipeline(OUTPUT_BATCHES, state.worker_thread, [&](RowBatch& batch) {
-        convert_untaken_rows(worker_converter, batch, row_bytes);
+    BatchPipeline<RowBatch> pipeline(OUTPUT_BATCHES, state.worker_thread, [&](RowBatch& batch, Runner runner) {
+        convert_untaken_rows(runner == Runner::WORKER ? worker_converter : own_converter, batch, row_bytes);
     });
     const auto write_batch = [&](const RowBatch& batch) {
         write_out(state, batch.bytes.get(), row_bytes * static_cast<size_t>(batch.rows));

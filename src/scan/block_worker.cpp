@@ -31,12 +31,12 @@ void store_block(const DecoderState& state, ComponentPlane& plane, int32_t x0, i
 
 BlockWorker::BlockWorker(DecoderState& state)
     : state_(state),
-      stage_(std::make_unique<DecoderState>()),
-      pipeline_(BATCH_COUNT, state.worker_thread, [this](Batch& batch) { run(batch); }),
+      worker_stage_(std::make_unique<DecoderState>()),
+      pipeline_(BATCH_COUNT, state.worker_thread, [this](Batch& batch, Runner runner) { run(batch, runner); }),
       filling_(&pipeline_.next()) {
-    init_tables(*stage_);
-    stage_->simd = state.simd;
-    stage_->quant_tables = state.quant_tables;
+    init_tables(*worker_stage_);
+    worker_stage_->simd = state.simd;
+    worker_stage_->quant_tables = state.quant_tables;
 }
 
 void BlockWorker::prepare(int32_t plane, int32_t first, int32_t count) {
@@ -67,16 +67,17 @@ void BlockWorker::finish() {
     pipeline_.finish();
 }
 
-void BlockWorker::run(const Batch& batch) {
+void BlockWorker::run(const Batch& batch, Runner runner) {
+    DecoderState& stage = runner == Runner::WORKER ? *worker_stage_ : state_;
     for (size_t i = 0; i < batch.count; ++i) {
         const Job& job = batch.jobs[i];
         ComponentPlane& plane = state_.planes[static_cast<size_t>(job.place.plane)];
         if (job.prepare_rows > 0) prepare_rows(plane, job.place.y0, job.prepare_rows);
         for (int u = 0; u < 8; ++u)
-            for (int v = 0; v < 8; ++v) stage_->coef_block[u][v] = job.ac[8 * u + v];
-        stage_->coef_block[0][0] = job.dc;
-        dequantize_block(*stage_, job.place.Tq);
-        idct_block(*stage_);
-        store_block(*stage_, plane, job.place.x0, job.place.y0);
+            for (int v = 0; v < 8; ++v) stage.coef_block[u][v] = job.ac[8 * u + v];
+        stage.coef_block[0][0] = job.dc;
+        dequantize_block(stage, job.place.Tq);
+        idct_block(stage);
+        store_block(stage, plane, job.place.x0, job.place.y0);
     }
 }

@@ -57,12 +57,13 @@ private:
         size_t count = 0;
     };
 
-    void run(const Batch& batch);
+    void run(const Batch& batch, Runner runner);
 
     DecoderState& state_;
     // The worker's own blocks and transform tables, and a copy of the
-    // quantization tables and the vector path.
-    std::unique_ptr<DecoderState> stage_;
+    // quantization tables and the vector path. The walk's thread runs
+    // batches with the blocks of `state_`, free once a block is added.
+    std::unique_ptr<DecoderState> worker_stage_;
     BatchPipeline<Batch> pipeline_;
     Batch* filling_;
     int32_t prepare_rows_ = 0;
