@@ -1,8 +1,9 @@
 // The stages of a block after its entropy decoding: dequantization, the
 // inverse DCT and the store into its plane. They need nothing from the
 // blocks decoded after it, so they run on a second thread while the next
-// blocks are decoded; only the entropy decoder, which alone reads the
-// input and can stop the program, stays on the thread of the MCU walk.
+// blocks are decoded (and on the walk's own, where it would otherwise
+// wait for the second); the entropy decoder, which alone reads the input
+// and can stop the program, stays on the thread of the MCU walk.
 #pragma once
 
 #include <array>
