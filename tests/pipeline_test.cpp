@@ -82,7 +82,7 @@ TEST(BatchPipeline, AbandonedWorkStopsAfterABatchAlreadyBegun) {
     std::atomic<int> runs{0};
     {
         BatchPipeline<Numbered> pipeline(8, true, [&](Numbered&, Runner) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
             ++runs;
         });
         for (int n = 0; n < 8; ++n) {
