@@ -88,7 +88,7 @@ TEST(ScanWalk, BlocksFillThePlanesOfEveryLayout) {
 }
 
 TEST(ScanWalk, BlocksLandInPlaceWithAndWithoutTheWorkerThread) {
-    // 3000 blocks: more than the worker's ring of batches holds, the last
+    // 2850 blocks: more than the worker's ring of batches holds, the last
     // batch part full.
     for (bool worker_thread : {true, false}) {
         expect_blocks_in_place(400, 300, YCC_420, "size of frame 0 = 400x304\n", worker_thread);
