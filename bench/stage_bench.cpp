@@ -3,13 +3,11 @@
 // the program's stages.
 #include <benchmark/benchmark.h>
 
-#include <gtest/gtest.h>
-
 #include <random>
 
 #include "output/bmp.h"
 #include "reference/reference_stages.h"
-#include "core/input.h"
+#include "core/byte_input.h"
 #include "scan/entropy.h"
 #include "scan/transform.h"
 #include "segments/segments.h"
@@ -24,21 +22,20 @@ std::vector<Block> random_blocks(int nonzero) {
     std::vector<Block> blocks(256);
     for (Block& block : blocks) {
         block = {};
-        block[0][0] = static_cast<int32_t>(random() % 2000) - 1000;
-        for (int i = 1; i < nonzero; ++i) block[random() % 8][random() % 8] = static_cast<int32_t>(random() % 200) - 100;
+        block[0] = static_cast<int32_t>(random() % 2000) - 1000;
+        for (int i = 1; i < nonzero; ++i) block[random() % 64] = static_cast<int32_t>(random() % 200) - 100;
     }
     return blocks;
 }
 
-void transform(benchmark::State& run, void (*idct)(DecoderState&), int nonzero) {
-    DecoderState state;
-    init_tables(state);
+void transform(benchmark::State& run, void (*idct)(const TransformTables&, const Block&, Block&), int nonzero) {
+    const TransformTables& tables = transform_tables();
     const std::vector<Block> blocks = random_blocks(nonzero);
+    Block samples{};
     size_t i = 0;
     for (auto _ : run) {
-        state.coef_block = blocks[i++ % blocks.size()];
-        idct(state);
-        benchmark::DoNotOptimize(state.sample_block);
+        idct(tables, blocks[i++ % blocks.size()], samples);
+        benchmark::DoNotOptimize(samples);
     }
     run.SetItemsProcessed(run.iterations());
 }
@@ -53,14 +50,14 @@ BENCHMARK(idct_avx2)->Arg(1)->Arg(3)->Arg(6)->Arg(10)->Arg(14)->Arg(20)->Arg(45)
 #endif
 
 void dequantize(benchmark::State& run) {
-    DecoderState state;
-    init_tables(state);
+    const QuantTables quant;
     const std::vector<Block> blocks = random_blocks(45);
+    Block coefficients{};
     size_t i = 0;
     for (auto _ : run) {
-        state.coef_block = blocks[i++ % blocks.size()];
-        dequantize_block(state, 0);
-        benchmark::DoNotOptimize(state.coef_block);
+        coefficients = blocks[i++ % blocks.size()];
+        dequantize_block(quant.tables[0], coefficients);
+        benchmark::DoNotOptimize(coefficients);
     }
 }
 BENCHMARK(dequantize);
@@ -72,7 +69,7 @@ void entropy(benchmark::State& run, bool literal) {
     int next = 0;
     const Bytes scan = encode_scan_data(512, 512, grey, [&](int, int, int) {
         ZigzagBlock block{};
-        for (int k = 0; k < 64; ++k) block[k] = blocks[next % blocks.size()][k / 8][k % 8] / 4;
+        for (int k = 0; k < 64; ++k) block[k] = blocks[next % blocks.size()][ZIGZAG[k]] / 4;
         ++next;
         return block;
     });
@@ -82,22 +79,24 @@ void entropy(benchmark::State& run, bool literal) {
     bytes.insert(bytes.end(), scan.begin(), scan.end());
     for (auto _ : run) {
         run.PauseTiming();
-        StateOnBytes input(bytes);
-        DecoderState& state = input.state;
-        testing::internal::CaptureStdout();  // the tables' trace
-        read_dht(state);
-        read_byte(state), read_byte(state);
-        read_dht(state);
-        testing::internal::GetCapturedStdout();
+        DecodeOn on(bytes);
+        HuffmanTables& huffman = on.decode.huffman;
+        read_dht(on.input, on.trace, huffman);
+        read_byte(on.input), read_byte(on.input);
+        read_dht(on.input, on.trace, huffman);
         run.ResumeTiming();
         int32_t pred = 0;
-        reference::BitState bits;
+        reference::BitState literal_bits;
+        BitReader bits(on.input);
+        Block coefficients{};
         for (int block = 0; block < 64 * 64; ++block) {
             if (literal)
-                reference::decode_block(state, bits, *state.huffman_trees[0][0], *state.huffman_trees[1][0], pred);
+                reference::decode_block(on.input, literal_bits, *huffman.trees[0][0], *huffman.trees[1][0], pred,
+                                        coefficients);
             else
-                decode_block(state, *state.huffman_trees[0][0], *state.huffman_trees[1][0], pred);
+                decode_block(bits, *huffman.trees[0][0], *huffman.trees[1][0], pred, coefficients);
         }
+        benchmark::DoNotOptimize(coefficients);
     }
     run.SetItemsProcessed(run.iterations() * 64 * 64);
 }

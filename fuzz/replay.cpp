@@ -7,11 +7,9 @@
 #include <iterator>
 #include <vector>
 
-extern "C" int LLVMFuzzerInitialize(int*, char***);
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 int main(int argc, char** argv) {
-    LLVMFuzzerInitialize(&argc, &argv);
     size_t count = 0;
     for (int i = 1; i < argc; ++i) {
         std::vector<std::filesystem::path> files;

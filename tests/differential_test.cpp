@@ -7,7 +7,7 @@
 #include <cmath>
 #include <random>
 
-#include "core/input.h"
+#include "core/byte_input.h"
 #include "output/bmp.h"
 #include "reference/reference_stages.h"
 #include "scan/entropy.h"
@@ -38,41 +38,39 @@ Block random_block(std::mt19937& random, int kind) {
             case 1: value = static_cast<int32_t>(random() % 512) - 256; break;
             default: value = static_cast<int32_t>(random());  // the whole int range
         }
-        block[random() % 8][random() % 8] = value;
+        block[random() % 64] = value;
     }
-    if (kind == 0 && random() % 2) block = {}, block[0][0] = static_cast<int32_t>(random() % 4096) - 2048;
+    if (kind == 0 && random() % 2) block = {}, block[0] = static_cast<int32_t>(random() % 4096) - 2048;
     return block;
 }
 
+// The program's inverse DCT of `block` on `path` equals the literal one.
+void expect_direct_sum(SimdPath path, const Block& block) {
+    const TransformTables& tables = transform_tables();
+    Block program{}, literal{};
+    idct_block(tables, path, block, program);
+    reference::idct_block(tables, block, literal);
+    ASSERT_EQ(program, literal);
+}
+
 TEST(Differential, InverseDctEqualsTheDirectSumOnEveryPath) {
-    DecoderState program, literal;
-    init_tables(program);
-    init_tables(literal);
     for (SimdPath path : paths_here()) {
-        program.simd = path;
         std::mt19937 random(11);
         for (int i = 0; i < 6000; ++i) {
-            const Block block = random_block(random, i % 3);
-            program.coef_block = literal.coef_block = block;
-            idct_block(program);
-            reference::idct_block(literal);
-            ASSERT_EQ(program.sample_block, literal.sample_block) << "block " << i;
-            ASSERT_EQ(program.coef_block, block);
+            SCOPED_TRACE(i);
+            expect_direct_sum(path, random_block(random, i % 3));
         }
         // Every DC value a baseline block can hold, alone.
         for (int32_t dc = -2048 * 255; dc <= 2048 * 255; dc += 37) {
-            program.coef_block = literal.coef_block = Block{};
-            program.coef_block[0][0] = literal.coef_block[0][0] = dc;
-            idct_block(program);
-            reference::idct_block(literal);
-            ASSERT_EQ(program.sample_block, literal.sample_block) << "DC " << dc;
+            SCOPED_TRACE(dc);
+            Block block{};
+            block[0] = dc;
+            expect_direct_sum(path, block);
         }
         for (int32_t extreme : {INT_MAX, INT_MIN, INT_MAX / 2, INT_MIN + 1}) {
-            for (auto& row : program.coef_block) row.fill(extreme);
-            literal.coef_block = program.coef_block;
-            idct_block(program);
-            reference::idct_block(literal);
-            ASSERT_EQ(program.sample_block, literal.sample_block);
+            Block block;
+            block.fill(extreme);
+            expect_direct_sum(path, block);
         }
     }
 }
@@ -80,21 +78,24 @@ TEST(Differential, InverseDctEqualsTheDirectSumOnEveryPath) {
 // Blocks of eight coefficients, two of them searched so that some sample's
 // sum lies within 10^-4 of a multiple of 4: there the single-precision
 // estimate can round to the other side, and only the direct sum decides.
-std::vector<Block> blocks_near_a_tie(const DecoderState& state) {
+std::vector<Block> blocks_near_a_tie() {
+    const TransformTables& t = transform_tables();
     std::vector<Block> found;
     Block block{};
-    block[0][0] = 344;
-    block[0][1] = -57, block[2][0] = 31, block[1][1] = 12, block[0][2] = -9, block[3][1] = 5, block[2][2] = -3;
+    // The coefficient of frequencies (u, v) at place 8 v + u.
+    const auto at = [&](int u, int v) -> int32_t& { return block[8 * v + u]; };
+    at(0, 0) = 344;
+    at(0, 1) = -57, at(2, 0) = 31, at(1, 1) = 12, at(0, 2) = -9, at(3, 1) = 5, at(2, 2) = -3;
     for (int32_t a = -200; a <= 200 && found.size() < 400; ++a) {
         for (int32_t b = -200; b <= 200 && found.size() < 400; ++b) {
-            block[1][0] = a, block[0][3] = b;
+            at(1, 0) = a, at(0, 3) = b;
             bool near = false;
             for (int x = 0; x < 8 && !near; ++x) {
                 for (int y = 0; y < 8 && !near; ++y) {
                     double sum = 0;
                     for (int u = 0; u < 8; ++u)
                         for (int v = 0; v < 8; ++v)
-                            sum += state.weight_factors[u][v] * block[u][v] * state.cos_table[x][u] * state.cos_table[y][v];
+                            sum += t.weight_factors[8 * v + u] * at(u, v) * t.cos_table[x][u] * t.cos_table[y][v];
                     near = std::abs(sum / 4 - std::round(sum / 4)) < 1e-4;
                 }
             }
@@ -105,78 +106,49 @@ std::vector<Block> blocks_near_a_tie(const DecoderState& state) {
 }
 
 TEST(Differential, InverseDctNearATieEqualsTheDirectSum) {
-    DecoderState program, literal;
-    init_tables(program);
-    init_tables(literal);
-    const std::vector<Block> blocks = blocks_near_a_tie(program);
+    const std::vector<Block> blocks = blocks_near_a_tie();
     ASSERT_GE(blocks.size(), 100u);
-    for (SimdPath path : paths_here()) {
-        program.simd = path;
-        for (const Block& block : blocks) {
-            program.coef_block = literal.coef_block = block;
-            idct_block(program);
-            reference::idct_block(literal);
-            ASSERT_EQ(program.sample_block, literal.sample_block);
-        }
-    }
+    for (SimdPath path : paths_here())
+        for (const Block& block : blocks) expect_direct_sum(path, block);
 }
 
 TEST(Differential, SeparableEstimateLeavesExactTiesToTheDirectSum) {
     // A DC value that is a multiple of 8 puts every sum at a multiple of 4.
-    DecoderState state;
-    init_tables(state);
+    const TransformTables& tables = transform_tables();
     for (int32_t dc = -2048 * 8; dc <= 2048 * 8; dc += 8) {
         if (dc == 0) continue;
-        state.coef_block = Block{};
-        state.coef_block[0][0] = dc;
-        double weight[8][8];
-        const double magnitude = block_weights<Double2>(state, weight);
-        ASSERT_EQ(separable_samples<Float4>(state, weight, magnitude), ~uint64_t{0}) << "DC " << dc;
+        Block block{}, samples{};
+        block[0] = dc;
+        double weight[BLOCK_SIZE];
+        const double magnitude = block_weights<Double2>(tables, block, weight);
+        ASSERT_EQ(separable_samples<Float4>(tables, weight, magnitude, samples), ~uint64_t{0}) << "DC " << dc;
     }
 }
 
 TEST(Differential, DequantizationEqualsTheReference) {
-    DecoderState program, literal;
-    init_tables(program);
-    init_tables(literal);
     std::mt19937 random(5);
+    QuantTable table;
     for (int i = 0; i < 2000; ++i) {
-        for (auto& entry : program.quant_tables[i % 4]) entry = 1 + static_cast<int32_t>(random() % 255);
-        literal.quant_tables = program.quant_tables;
-        program.coef_block = literal.coef_block = random_block(random, i % 3);
-        dequantize_block(program, i % 4);
-        reference::dequantize_block(literal, i % 4);
-        ASSERT_EQ(program.coef_block, literal.coef_block);
+        for (auto& entry : table) entry = 1 + static_cast<int32_t>(random() % 255);
+        Block program = random_block(random, i % 3);
+        Block literal = program;
+        dequantize_block(table, program);
+        reference::dequantize_block(table, literal);
+        ASSERT_EQ(program, literal);
     }
 }
 
 // A picture's planes with random samples and the given factors.
-void fill_planes(DecoderState& state, std::mt19937& random, int32_t width, int32_t height,
-                 const std::vector<FrameComponent>& components) {
-    state.width = width;
-    state.height = height;
-    state.components = components;
-    state.planes.clear();
-    state.planes.resize(components.size());
-    for (size_t i = 0; i < components.size(); ++i) {
-        ComponentPlane& plane = state.planes[i];
-        allocate_plane(plane, (width + 7) / 8 * 8 * components[i].H / components[0].H + 8,
-                       (height + 7) / 8 * 8 * components[i].V / components[0].V + 8);
-        for (int32_t y = 0; y < plane.rows; ++y)
-            for (int32_t x = 0; x < plane.columns; ++x) plane.at(x, y) = static_cast<int32_t>(random() % 256);
-    }
+Picture random_picture(std::mt19937& random, int32_t width, int32_t height,
+                       const std::vector<FrameComponent>& components) {
+    return picture_of(width, height, components,
+                      [&](size_t, int32_t, int32_t) { return static_cast<int32_t>(random() % 256); });
 }
 
-Bytes written_by(DecoderState& state, const std::vector<int32_t>& index,
-                 void (*writer)(DecoderState&, const std::vector<int32_t>&)) {
-    const std::string folder = temp_folder();
-    state.bmp_name = folder + "/out.bmp";
-    state.out_file = std::fopen(state.bmp_name.c_str(), "wb");
-    writer(state, index);
-    Bytes bytes = read_file(state.bmp_name);
-    std::remove(state.bmp_name.c_str());
-    std::remove(folder.c_str());
-    return bytes;
+Bytes literal_bmp_of(const Picture& picture) {
+    MemorySink bmp;
+    reference::write_bmp(picture, bmp);
+    return bmp.bytes();
 }
 
 TEST(Differential, BmpEqualsThePixelByPixelWriterOnEveryPath) {
@@ -190,13 +162,8 @@ TEST(Differential, BmpEqualsThePixelByPixelWriterOnEveryPath) {
     for (SimdPath path : paths_here()) {
         for (const auto& layout : layouts) {
             for (auto size : {std::pair{1, 1}, std::pair{5, 2}, std::pair{37, 23}, std::pair{64, 3}, std::pair{0, 4}}) {
-                DecoderState state;
-                state.simd = path;
-                fill_planes(state, random, size.first, size.second, layout);
-                std::vector<int32_t> index(layout.size());
-                for (size_t i = 0; i < index.size(); ++i) index[i] = static_cast<int32_t>(i);
-                ASSERT_EQ(written_by(state, index, write_bmp), written_by(state, index, reference::write_bmp))
-                    << size.first << "x" << size.second;
+                const Picture picture = random_picture(random, size.first, size.second, layout);
+                ASSERT_EQ(bmp_of(picture, path), literal_bmp_of(picture)) << size.first << "x" << size.second;
             }
         }
     }
@@ -210,13 +177,8 @@ TEST(Differential, BmpLargerThanOneWriteEqualsThePixelByPixelWriter) {
          {std::pair{SimdPath::BASELINE, false}, std::pair{paths_here().back(), true}}) {
         for (const auto& layout : {std::vector<FrameComponent>{{1, 2, 2, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}},
                                    std::vector<FrameComponent>{{1, 1, 1, 0}}}) {
-            DecoderState state;
-            state.simd = path;
-            state.worker_thread = worker_thread;
-            fill_planes(state, random, 701, 1043, layout);
-            std::vector<int32_t> index(layout.size());
-            for (size_t i = 0; i < index.size(); ++i) index[i] = static_cast<int32_t>(i);
-            ASSERT_EQ(written_by(state, index, write_bmp), written_by(state, index, reference::write_bmp));
+            const Picture picture = random_picture(random, 701, 1043, layout);
+            ASSERT_EQ(bmp_of(picture, path, worker_thread), literal_bmp_of(picture));
         }
     }
 }
@@ -232,34 +194,35 @@ struct BlockRun {
 
 BlockRun decode_blocks(const Bytes& tables_and_data, int count, bool literal) {
     BlockRun run;
-    StateOnBytes input(tables_and_data);
-    DecoderState& state = input.state;
-    testing::internal::CaptureStdout();
+    DecodeOn on(tables_and_data);
+    HuffmanTables& huffman = on.decode.huffman;
     const std::string table_warning = fatal_line_of([&] {
         for (int i = 0; i < 2; ++i) {
-            read_byte(state), read_byte(state);
-            read_dht(state);
+            read_byte(on.input), read_byte(on.input);
+            read_dht(on.input, on.trace, huffman);
         }
     });
-    testing::internal::GetCapturedStdout();
     if (!table_warning.empty()) return run;
-    reference::BitState bits;
+    reference::BitState literal_bits;
+    BitReader bits(on.input);
     int32_t pred = 0;
+    Block coefficients{};
     run.warning = fatal_line_of([&] {
         for (int i = 0; i < count; ++i) {
             if (literal)
-                reference::decode_block(state, bits, *state.huffman_trees[0][0], *state.huffman_trees[1][0], pred);
+                reference::decode_block(on.input, literal_bits, *huffman.trees[0][0], *huffman.trees[1][0], pred,
+                                        coefficients);
             else
-                decode_block(state, *state.huffman_trees[0][0], *state.huffman_trees[1][0], pred);
-            Block with_pred = state.coef_block;
-            with_pred[0][0] ^= pred;  // both are recorded
+                decode_block(bits, *huffman.trees[0][0], *huffman.trees[1][0], pred, coefficients);
+            Block with_pred = coefficients;
+            with_pred[0] ^= pred;  // both are recorded
             run.blocks.push_back(with_pred);
         }
-        if (!literal) finish_scan_bits(state);
+        if (!literal) finish_scan_bits(bits);
     });
     // Where the input stands counts only where the scan ended well: a
-    // warning ends the process.
-    if (run.warning.empty()) run.offset = input_offset(state);
+    // warning ends the decode.
+    if (run.warning.empty()) run.offset = input_offset(on.input);
     return run;
 }
 
@@ -325,7 +288,7 @@ TEST(Differential, EntropyDecodingAcrossInputBufferRefills) {
     BitWriter out;
     int pred = 0;
     int blocks = 0;
-    for (; out.size() < InputBuffer::capacity + InputBuffer::capacity / 4; ++blocks) {
+    for (; out.size() < ByteInput::CAPACITY + ByteInput::CAPACITY / 4; ++blocks) {
         ZigzagBlock block{};
         for (auto& coefficient : block) coefficient = static_cast<int>(random() % 255) - 127;
         encode_block(out, block, pred, dc, ac);

@@ -2,9 +2,8 @@
 // and the entropy decoding of its blocks.
 #include <gtest/gtest.h>
 
-#include "core/decoder_state.h"
+#include "core/byte_input.h"
 #include "core/marker_walk.h"
-#include "core/input.h"
 #include "scan/entropy.h"
 #include "segments/segments.h"
 #include "support/decode_run.h"
@@ -15,19 +14,15 @@ namespace {
 const std::vector<ComponentSpec> YCC_444 = {{1, 1, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}};
 const std::vector<ComponentSpec> YCC_420 = {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}};
 
-// The whole walk in-process, keeping the state to look at its planes.
+// The whole walk in-process, keeping the record to look at its planes.
 struct Decoded {
-    explicit Decoded(const Bytes& file, bool worker_thread = true) : input(file) {
-        input.state.worker_thread = worker_thread;
-        input.state.out_file = std::tmpfile();
-        std::fflush(stdout);
-        testing::internal::CaptureStdout();
-        fatal = fatal_line_of([&] { walk_markers(input.state); });
-        std::fflush(stdout);
-        trace = testing::internal::GetCapturedStdout();
+    explicit Decoded(const Bytes& file, bool second_thread = true) : on(file, DecodeOptions{.second_thread = second_thread}) {
+        fatal = fatal_line_of([&] { walk_markers(on.decode); });
+        trace = on.trace.text();
     }
-    int32_t sample(size_t plane, int32_t x, int32_t y) const { return input.state.planes.at(plane).at(x, y); }
-    StateOnBytes input;
+    const ComponentPlane& plane(size_t c) const { return on.decode.picture.planes.at(c); }
+    int32_t sample(size_t c, int32_t x, int32_t y) const { return plane(c).row(y)[x]; }
+    DecodeOn on;
     std::string fatal;
     std::string trace;
 };
@@ -69,10 +64,10 @@ void expect_blocks_in_place(int width, int height, const std::vector<ComponentSp
     ASSERT_EQ(decoded.fatal, "");
     EXPECT_NE(decoded.trace.find(sizes), std::string::npos) << decoded.trace;
     for (size_t c = 0; c < components.size(); ++c) {
-        const ComponentPlane& plane = decoded.input.state.planes[c];
+        const ComponentPlane& plane = decoded.plane(c);
         for (int32_t x = 0; x < plane.columns; ++x)
             for (int32_t y = 0; y < plane.rows; ++y)
-                ASSERT_EQ(plane.at(x, y), 128 + k_of(static_cast<int>(c), x / 8, y / 8)) << c << " " << x << "," << y;
+                ASSERT_EQ(plane.row(y)[x], 128 + k_of(static_cast<int>(c), x / 8, y / 8)) << c << " " << x << "," << y;
     }
 }
 
@@ -200,11 +195,12 @@ TEST(Entropy, ExtendFollowsTheSignRule) {
 }
 
 TEST(Entropy, BitReaderTakesBitsMostSignificantFirstAndDropsTheByteAfterFF) {
-    StateOnBytes s({0xA5, 0xFF, 0x00, 0xFF, 0x12, 0x80});
+    DecodeOn s({0xA5, 0xFF, 0x00, 0xFF, 0x12, 0x80});
+    BitReader reader(s.input);
     std::string bits;
-    for (int i = 0; i < 32; ++i) bits += static_cast<char>('0' + read_bit(s.state));
+    for (int i = 0; i < 32; ++i) bits += static_cast<char>('0' + read_bit(reader));
     EXPECT_EQ(bits, "10100101111111111111111110000000");
-    EXPECT_EQ(s.state.input.pos, 6u);
+    EXPECT_EQ(input_offset(s.input), 6u);
 }
 
 // The blocks of a crafted scan: DC and AC luminance codes from the bits.
@@ -216,21 +212,22 @@ struct CraftedBlock {
         Bytes file = tables.data();
         const Bytes data = bits.finish();
         file.insert(file.end(), data.begin(), data.end());
-        input = std::make_unique<StateOnBytes>(file);
-        DecoderState& state = input->state;
-        testing::internal::CaptureStdout();
+        on = std::make_unique<DecodeOn>(file);
         for (int i = 0; i < 2; ++i) {
-            read_byte(state), read_byte(state);
-            read_dht(state);
+            read_byte(on->input), read_byte(on->input);
+            read_dht(on->input, on->trace, on->decode.huffman);
         }
-        testing::internal::GetCapturedStdout();
+        reader = std::make_unique<BitReader>(on->input);
         pred = start_pred;
-        return fatal_line_of([&] { decode_block(state, *state.huffman_trees[0][0], *state.huffman_trees[1][0], pred); });
+        const auto& trees = on->decode.huffman.trees;
+        return fatal_line_of([&] { decode_block(*reader, *trees[0][0], *trees[1][0], pred, coefficients); });
     }
-    int32_t at(int k) const { return input->state.coef_block[input->state.zigzag[k].u][input->state.zigzag[k].v]; }
+    int32_t at(int k) const { return coefficients[ZIGZAG[k]]; }
     BitWriter bits;
     CodeBook dc, ac;
-    std::unique_ptr<StateOnBytes> input;
+    std::unique_ptr<DecodeOn> on;
+    std::unique_ptr<BitReader> reader;
+    Block coefficients{};
     int32_t pred = 0;
 };
 
@@ -279,8 +276,8 @@ TEST(Entropy, RunsZeroRunLengthAndTheLastCoefficient) {
     EXPECT_EQ(last.run(), "");
     EXPECT_EQ(last.at(62), 1);
     EXPECT_EQ(last.at(63), -1);
-    EXPECT_EQ(read_bit(last.input->state), 1);  // the next bits belong to the next block
-    EXPECT_EQ(read_bit(last.input->state), 0);
+    EXPECT_EQ(read_bit(*last.reader), 1);  // the next bits belong to the next block
+    EXPECT_EQ(read_bit(*last.reader), 0);
 }
 
 TEST(Entropy, BadDataStopsWhereItIsMet) {
@@ -378,19 +375,19 @@ TEST(EndOfScan, WhatFollowsThePictureKeepsIt) {
 }
 
 TEST(Input, GoingBackAfterARefillFindsTheKeptBytes) {
-    Bytes stream(InputBuffer::capacity + 100);
+    Bytes stream(ByteInput::CAPACITY + 100);
     for (size_t i = 0; i < stream.size(); ++i) stream[i] = static_cast<uint8_t>(i * 7 % 251);
     // The bit reader puts back up to eight data bytes, two stream bytes each
     // where they are 0xFF.
     for (uint64_t back = 1; back <= 16; ++back) {
-        StateOnBytes input(stream);
-        DecoderState& state = input.state;
-        // Up to a few bytes past the first buffer, then back over the refill.
-        const uint64_t ahead = InputBuffer::capacity + back / 2;
-        for (uint64_t i = 0; i < ahead; ++i) ASSERT_EQ(read_byte(state), stream[i]);
-        return_to_offset(state, ahead - back);
-        for (uint64_t i = ahead - back; i < stream.size(); ++i) ASSERT_EQ(read_byte(state), stream[i]) << back;
-        EXPECT_EQ(read_byte(state), END_OF_INPUT);
+        DecodeOn on(stream);
+        ByteInput& input = on.input;
+        // Up to a few bytes past the first window, then back over the refill.
+        const uint64_t ahead = ByteInput::CAPACITY + back / 2;
+        for (uint64_t i = 0; i < ahead; ++i) ASSERT_EQ(read_byte(input), stream[i]);
+        return_to_offset(input, ahead - back);
+        for (uint64_t i = ahead - back; i < stream.size(); ++i) ASSERT_EQ(read_byte(input), stream[i]) << back;
+        EXPECT_EQ(read_byte(input), END_OF_INPUT);
     }
 }
 

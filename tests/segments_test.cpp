@@ -1,9 +1,7 @@
 // The start-up tables and the readers of the DQT, SOF0 and DHT segments.
 #include <gtest/gtest.h>
 
-#include "core/decoder_state.h"
-#include "core/input.h"
-#include "scan/entropy.h"
+#include "core/byte_input.h"
 #include "segments/segments.h"
 #include "support/decode_run.h"
 #include "support/fixtures.h"
@@ -28,14 +26,12 @@ TEST(PowInt, PowersOfTwoAndTheNegativeExponentStop) {
     EXPECT_EQ(fatal_line_of([] { pow_int(2, -1); }), "pow_int error!, P = -1\n");
 }
 
-TEST(InitTables, QuantizationTablesOfOneAndEmptyHuffmanSlots) {
-    DecoderState state;
-    init_tables(state);
-    for (const auto& table : state.quant_tables)
+TEST(DecodeRecord, QuantizationTablesOfOneAndEmptyHuffmanSlots) {
+    DecodeOn s({});
+    for (const auto& table : s.decode.quant.tables)
         for (int32_t entry : table) EXPECT_EQ(entry, 1);
-    for (const auto& row : state.huffman_trees)
+    for (const auto& row : s.decode.huffman.trees)
         for (const auto& slot : row) EXPECT_FALSE(slot);
-    EXPECT_EQ(state.bits.bit_count, 0);
 }
 
 TEST(Dqt, TwoTablesInOneSegmentAreStoredInOrder) {
@@ -43,12 +39,12 @@ TEST(Dqt, TwoTablesInOneSegmentAreStoredInOrder) {
     for (int i = 0; i < 64; ++i) segment.push_back(static_cast<uint8_t>(i + 1));
     segment.push_back(0x03);
     for (int i = 0; i < 64; ++i) segment.push_back(static_cast<uint8_t>(200 - i));
-    StateOnBytes s(segment);
-    read_dqt(s.state);
+    DecodeOn s(segment);
+    read_dqt(s.input, s.decode.quant);
     for (int i = 0; i < 64; ++i) {
-        EXPECT_EQ(s.state.quant_tables[0][i], i + 1);
-        EXPECT_EQ(s.state.quant_tables[3][i], 200 - i);
-        EXPECT_EQ(s.state.quant_tables[1][i], 1);
+        EXPECT_EQ(s.decode.quant.tables[0][i], i + 1);
+        EXPECT_EQ(s.decode.quant.tables[3][i], 200 - i);
+        EXPECT_EQ(s.decode.quant.tables[1][i], 1);
     }
 }
 
@@ -56,14 +52,14 @@ TEST(Dqt, ShortLengthStillReadsTheWholeTableAndLengthTwoReadsNothing) {
     Bytes segment = {0x00, 0x03, 0x01};
     for (int i = 0; i < 64; ++i) segment.push_back(7);
     segment.push_back(0x42);
-    StateOnBytes s(segment);
-    read_dqt(s.state);
-    EXPECT_EQ(s.state.quant_tables[1][63], 7);
-    EXPECT_EQ(read_byte(s.state), 0x42);
+    DecodeOn s(segment);
+    read_dqt(s.input, s.decode.quant);
+    EXPECT_EQ(s.decode.quant.tables[1][63], 7);
+    EXPECT_EQ(read_byte(s.input), 0x42);
 
-    StateOnBytes empty({0x00, 0x02, 0x05});
-    read_dqt(empty.state);
-    EXPECT_EQ(empty.state.input.pos, 2u);
+    DecodeOn empty({0x00, 0x02, 0x05});
+    read_dqt(empty.input, empty.decode.quant);
+    EXPECT_EQ(input_offset(empty.input), 2u);
 }
 
 TEST(Dqt, WarningsStopTheProgram) {
@@ -96,32 +92,32 @@ TEST(Sof0, SizesComponentsAndTheirTrace) {
               "channel 0 : label = 1 H = 2 V = 2 Tq = 0\nchannel 1 : label = 2 H = 1 V = 1 Tq = 1\n"
               "channel 2 : label = 3 H = 1 V = 1 Tq = 1\nEnd of image\n");
 
-    StateOnBytes frame(Bytes(jpeg.data().begin() + 4, jpeg.data().end()));
-    read_sof0(frame.state);
-    EXPECT_EQ(frame.state.width, 100);
-    EXPECT_EQ(frame.state.height, 75);
-    EXPECT_EQ(frame.state.padded_width, 104);
-    EXPECT_EQ(frame.state.padded_height, 80);
-    ASSERT_EQ(frame.state.components.size(), 3u);
-    EXPECT_EQ(frame.state.components[0].H, 2);
-    EXPECT_EQ(frame.state.components[2].Tq, 1);
+    DecodeOn frame(Bytes(jpeg.data().begin() + 4, jpeg.data().end()));
+    read_sof0(frame.input, frame.trace, frame.decode.frame);
+    EXPECT_EQ(frame.decode.frame.width, 100);
+    EXPECT_EQ(frame.decode.frame.height, 75);
+    EXPECT_EQ(frame.decode.frame.padded_width, 104);
+    EXPECT_EQ(frame.decode.frame.padded_height, 80);
+    ASSERT_EQ(frame.decode.frame.components.size(), 3u);
+    EXPECT_EQ(frame.decode.frame.components[0].H, 2);
+    EXPECT_EQ(frame.decode.frame.components[2].Tq, 1);
 }
 
 TEST(Sof0, MultipleOfEightKeepsItsSizeAndASecondFrameReplacesTheFirst) {
     JpegWriter jpeg;
     jpeg.sof0(64, 64, YCC_420).sof0(9, 17, {{5, 1, 1, 2}});
-    StateOnBytes s(jpeg.data());
-    read_byte(s.state), read_byte(s.state);
-    read_sof0(s.state);
-    EXPECT_EQ(s.state.padded_width, 64);
-    EXPECT_EQ(s.state.padded_height, 64);
-    read_byte(s.state), read_byte(s.state);
-    read_sof0(s.state);
-    EXPECT_EQ(s.state.padded_width, 16);
-    EXPECT_EQ(s.state.padded_height, 24);
-    ASSERT_EQ(s.state.components.size(), 1u);
-    EXPECT_EQ(s.state.components[0].label, 5);
-    EXPECT_EQ(s.state.components[0].Tq, 2);
+    DecodeOn s(jpeg.data());
+    read_byte(s.input), read_byte(s.input);
+    read_sof0(s.input, s.trace, s.decode.frame);
+    EXPECT_EQ(s.decode.frame.padded_width, 64);
+    EXPECT_EQ(s.decode.frame.padded_height, 64);
+    read_byte(s.input), read_byte(s.input);
+    read_sof0(s.input, s.trace, s.decode.frame);
+    EXPECT_EQ(s.decode.frame.padded_width, 16);
+    EXPECT_EQ(s.decode.frame.padded_height, 24);
+    ASSERT_EQ(s.decode.frame.components.size(), 1u);
+    EXPECT_EQ(s.decode.frame.components[0].label, 5);
+    EXPECT_EQ(s.decode.frame.components[0].Tq, 2);
 }
 
 TEST(Sof0, WarningsStopTheProgram) {
@@ -177,11 +173,9 @@ int32_t symbol_at(const HuffmanTree& tree, const std::string& path) {
 std::unique_ptr<HuffmanTree> tree_from(const HuffmanSpec& spec) {
     JpegWriter jpeg;
     jpeg.dht(0x00, spec);
-    StateOnBytes s(Bytes(jpeg.data().begin() + 2, jpeg.data().end()));
-    testing::internal::CaptureStdout();
-    read_dht(s.state);
-    testing::internal::GetCapturedStdout();
-    return std::move(s.state.huffman_trees[0][0]);
+    DecodeOn s(Bytes(jpeg.data().begin() + 2, jpeg.data().end()));
+    read_dht(s.input, s.trace, s.decode.huffman);
+    return std::move(s.decode.huffman.trees[0][0]);
 }
 
 TEST(Dht, AnnexKTablesBuildTreesOfTheirSize) {
@@ -250,14 +244,12 @@ TEST(Dht, FourTablesInOneSegmentFillTheirSlotsWithTwoLinesEach) {
               "Li[12]=0 Li[13]=1 Li[14]=2 Li[15]=119 \n"
               "End of image\n");
 
-    StateOnBytes s(Bytes(jpeg.data().begin() + 4, jpeg.data().end()));
-    testing::internal::CaptureStdout();
-    read_dht(s.state);
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(s.state.huffman_trees[0][0]->nodes.size(), 25u);
-    EXPECT_EQ(s.state.huffman_trees[1][0]->nodes.size(), 325u);
-    EXPECT_EQ(s.state.huffman_trees[0][1]->nodes.size(), 25u);
-    EXPECT_EQ(s.state.huffman_trees[1][1]->nodes.size(), 325u);
+    DecodeOn s(Bytes(jpeg.data().begin() + 4, jpeg.data().end()));
+    read_dht(s.input, s.trace, s.decode.huffman);
+    EXPECT_EQ(s.decode.huffman.trees[0][0]->nodes.size(), 25u);
+    EXPECT_EQ(s.decode.huffman.trees[1][0]->nodes.size(), 325u);
+    EXPECT_EQ(s.decode.huffman.trees[0][1]->nodes.size(), 25u);
+    EXPECT_EQ(s.decode.huffman.trees[1][1]->nodes.size(), 325u);
 }
 
 TEST(Dht, LengthTwoReadsNothingAndEmptyCountsGiveARootAlone) {
@@ -273,13 +265,12 @@ TEST(Dht, LengthTwoReadsNothingAndEmptyCountsGiveARootAlone) {
     payload.insert(payload.end(), DC_LUMINANCE.symbols.begin(), DC_LUMINANCE.symbols.end());
     JpegWriter two;
     two.segment(0xC4, payload);
-    StateOnBytes s(Bytes(two.data().begin() + 2, two.data().end()));
-    testing::internal::CaptureStdout();
-    read_dht(s.state);
-    const std::string printed = testing::internal::GetCapturedStdout();
+    DecodeOn s(Bytes(two.data().begin() + 2, two.data().end()));
+    read_dht(s.input, s.trace, s.decode.huffman);
+    const std::string printed = s.trace.text();
     EXPECT_EQ(printed.substr(0, printed.find('\n')), "huffman tree for Tc = 0, Th = 1, symbol # = 0");
-    EXPECT_EQ(s.state.huffman_trees[0][1]->nodes.size(), 1u);
-    EXPECT_EQ(s.state.huffman_trees[0][0]->nodes.size(), 25u);
+    EXPECT_EQ(s.decode.huffman.trees[0][1]->nodes.size(), 1u);
+    EXPECT_EQ(s.decode.huffman.trees[0][0]->nodes.size(), 25u);
 }
 
 TEST(Dht, ALaterTableReplacesTheTreeInItsSlot) {
@@ -288,15 +279,13 @@ TEST(Dht, ALaterTableReplacesTheTreeInItsSlot) {
     other.symbols = {5, 6};
     JpegWriter jpeg;
     jpeg.dht(0x00, DC_LUMINANCE).dht(0x00, other);
-    StateOnBytes s(jpeg.data());
-    testing::internal::CaptureStdout();
-    read_byte(s.state), read_byte(s.state);
-    read_dht(s.state);
-    read_byte(s.state), read_byte(s.state);
-    read_dht(s.state);
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(symbol_at(*s.state.huffman_trees[0][0], "0"), 5);
-    EXPECT_EQ(symbol_at(*s.state.huffman_trees[0][0], "1"), 6);
+    DecodeOn s(jpeg.data());
+    read_byte(s.input), read_byte(s.input);
+    read_dht(s.input, s.trace, s.decode.huffman);
+    read_byte(s.input), read_byte(s.input);
+    read_dht(s.input, s.trace, s.decode.huffman);
+    EXPECT_EQ(symbol_at(*s.decode.huffman.trees[0][0], "0"), 5);
+    EXPECT_EQ(symbol_at(*s.decode.huffman.trees[0][0], "1"), 6);
 }
 
 TEST(Dht, WarningsAndEndOfInputStopTheProgram) {

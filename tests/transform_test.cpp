@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <vector>
 
-#include "core/decoder_state.h"
+#include "core/format.h"
 #include "scan/transform.h"
 
 namespace {
@@ -20,41 +21,54 @@ constexpr double CORRECT_COSINES[8][8] = {
     {0x1.0000000000000p+0, -0x1.f6296cb6722fbp-1, 0x1.d9067d0f886e2p-1, -0x1.a9b5d76fe5318p-1, 0x1.6a08fa4d7ff99p-1, -0x1.1c725891f7a19p-1, 0x1.87da8cf7c10b1p-2, -0x1.8f828f63e1329p-3},
 };
 
+// The samples of a block whose one coefficient, of frequencies (u, v), is
+// `value`, on every vector path.
 class TransformTest : public testing::Test {
 protected:
-    void SetUp() override { init_tables(state); }
     void only(int u, int v, int32_t value) {
-        for (auto& row : state.coef_block) row.fill(0);
-        state.coef_block[u][v] = value;
-        idct_block(state);
+        coefficients.fill(0);
+        coefficients[8 * v + u] = value;
+        transform();
     }
-    DecoderState state;
+    void transform() {
+        idct_block(tables, SimdPath::BASELINE, coefficients, samples);
+        Block best{};
+        idct_block(tables, best_simd_path(), coefficients, best);
+        ASSERT_EQ(best, samples);
+    }
+    const TransformTables& tables = transform_tables();
+    Block coefficients{};
+    Block samples{};
 };
 
 TEST_F(TransformTest, CosinesAreCorrectlyRoundedOnThisPlatform) {
     for (int x = 0; x < 8; ++x)
-        for (int u = 0; u < 8; ++u) EXPECT_EQ(state.cos_table[x][u], CORRECT_COSINES[x][u]) << x << "," << u;
-    EXPECT_EQ(state.c_table[0], 0x1.6a09e667f3bcdp-1);  // 0.7071067811865476
-    for (int u = 1; u < 8; ++u) EXPECT_EQ(state.c_table[u], 1.0);
+        for (int u = 0; u < 8; ++u) EXPECT_EQ(tables.cos_table[x][u], CORRECT_COSINES[x][u]) << x << "," << u;
+    EXPECT_EQ(tables.c[0], 0x1.6a09e667f3bcdp-1);  // 0.7071067811865476
+    for (int u = 1; u < 8; ++u) EXPECT_EQ(tables.c[u], 1.0);
 }
 
-TEST_F(TransformTest, ZigzagFollowsTheStandardWithUHorizontal) {
-    EXPECT_EQ(state.zigzag[1].u, 1);
-    EXPECT_EQ(state.zigzag[1].v, 0);
-    EXPECT_EQ(state.zigzag[2].u, 0);
-    EXPECT_EQ(state.zigzag[2].v, 1);
-    EXPECT_EQ(state.zigzag[63].u, 7);
-    EXPECT_EQ(state.zigzag[63].v, 7);
-    bool seen[8][8] = {};
-    for (const ZigzagEntry& e : state.zigzag) seen[e.u][e.v] = true;
-    for (auto& row : seen)
-        for (bool s : row) EXPECT_TRUE(s);
+TEST(Zigzag, WalksTheAntidiagonalsOfTheBlockInTurn) {
+    // The sequence of the standard: antidiagonal d = u + v after d - 1,
+    // each walked from its top right end when d is odd (u falling, v
+    // rising), from its bottom left end when d is even.
+    std::vector<int> walked;
+    for (int d = 0; d < 15; ++d) {
+        for (int i = 0; i <= d; ++i) {
+            const int u = d % 2 == 1 ? d - i : i;
+            const int v = d - u;
+            if (u < 8 && v < 8) walked.push_back(8 * v + u);
+        }
+    }
+    ASSERT_EQ(walked.size(), 64u);
+    for (int k = 0; k < 64; ++k) EXPECT_EQ(ZIGZAG[k], walked[k]) << k;
+    EXPECT_EQ(ZIGZAG[1], 1);  // (u, v) = (1, 0): right of the DC coefficient
+    EXPECT_EQ(ZIGZAG[2], 8);  // (0, 1): below it
 }
 
 TEST_F(TransformTest, ZeroBlockGives128Everywhere) {
     only(0, 0, 0);
-    for (const auto& column : state.sample_block)
-        for (int32_t s : column) EXPECT_EQ(s, 128);
+    for (int32_t s : samples) EXPECT_EQ(s, 128);
 }
 
 TEST_F(TransformTest, DcOnlyBlocksTruncateTowardZeroAndClamp) {
@@ -65,8 +79,7 @@ TEST_F(TransformTest, DcOnlyBlocksTruncateTowardZeroAndClamp) {
                  {1016, 255}, {-1016, 1},  {-1024, 0}, {1024, 255}, {2000, 255}, {-2000, 0}};
     for (const auto& c : cases) {
         only(0, 0, c.dc);
-        for (const auto& column : state.sample_block)
-            for (int32_t s : column) EXPECT_EQ(s, c.sample) << "DC " << c.dc;
+        for (int32_t s : samples) EXPECT_EQ(s, c.sample) << "DC " << c.dc;
     }
 }
 
@@ -74,36 +87,37 @@ TEST_F(TransformTest, FirstHorizontalAndVerticalFrequencies) {
     const int32_t expected[8] = {141, 139, 135, 130, 126, 121, 117, 115};
     only(1, 0, 80);
     for (int x = 0; x < 8; ++x)
-        for (int y = 0; y < 8; ++y) EXPECT_EQ(state.sample_block[x][y], expected[x]);
+        for (int y = 0; y < 8; ++y) EXPECT_EQ(samples[8 * y + x], expected[x]);
     only(0, 1, 80);
     for (int x = 0; x < 8; ++x)
-        for (int y = 0; y < 8; ++y) EXPECT_EQ(state.sample_block[x][y], expected[y]);
+        for (int y = 0; y < 8; ++y) EXPECT_EQ(samples[8 * y + x], expected[y]);
 }
 
 TEST_F(TransformTest, ExtremeCoefficientsClampWithoutOverflow) {
     only(0, 0, INT_MAX);
-    EXPECT_EQ(state.sample_block[3][3], 255);
+    EXPECT_EQ(samples[8 * 3 + 3], 255);
     only(0, 0, INT_MIN);
-    EXPECT_EQ(state.sample_block[3][3], 0);
-    for (auto& row : state.coef_block) row.fill(INT_MAX);
-    idct_block(state);
-    for (const auto& column : state.sample_block)
-        for (int32_t s : column) EXPECT_TRUE(s >= 0 && s <= 255);
+    EXPECT_EQ(samples[8 * 3 + 3], 0);
+    coefficients.fill(INT_MAX);
+    transform();
+    for (int32_t s : samples) EXPECT_TRUE(s >= 0 && s <= 255);
 }
 
-TEST_F(TransformTest, DequantizationPairsZigzagEntriesWithTheirCoefficients) {
-    state.quant_tables[0][1] = 3;
-    state.quant_tables[0][2] = 5;
-    for (auto& row : state.coef_block) row.fill(2);
-    dequantize_block(state, 0);
-    EXPECT_EQ(state.coef_block[1][0], 6);
-    EXPECT_EQ(state.coef_block[0][1], 10);
-    EXPECT_EQ(state.coef_block[7][7], 2);  // a table no DQT defined multiplies by 1
+TEST(Dequantization, PairsZigzagEntriesWithTheirCoefficients) {
+    QuantTables quant;
+    quant.tables[0][1] = 3;
+    quant.tables[0][2] = 5;
+    Block coefficients;
+    coefficients.fill(2);
+    dequantize_block(quant.tables[0], coefficients);
+    EXPECT_EQ(coefficients[1], 6);    // (u, v) = (1, 0)
+    EXPECT_EQ(coefficients[8], 10);   // (0, 1)
+    EXPECT_EQ(coefficients[63], 2);  // a table no DQT defined multiplies by 1
 
-    state.quant_tables[1].fill(255);
-    state.coef_block[0][0] = INT_MAX;  // corrupt data: the product wraps
-    dequantize_block(state, 1);
-    EXPECT_EQ(state.coef_block[0][0], static_cast<int32_t>(0x7FFFFFFFu * 255u));
+    quant.tables[1].fill(255);
+    coefficients[0] = INT_MAX;  // corrupt data: the product wraps
+    dequantize_block(quant.tables[1], coefficients);
+    EXPECT_EQ(coefficients[0], static_cast<int32_t>(0x7FFFFFFFu * 255u));
 }
 
 }  // namespace

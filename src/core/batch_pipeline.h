@@ -9,13 +9,9 @@
 // it), the filling thread does more of the work, and it never waits for a
 // thread that is not running.
 //
-// The run may not stop the program: only the thread that fills does, and
-// the pipeline it unwinds (or the process it ends) takes the worker along.
+// The run may not stop the decode: only the thread that fills does, and
+// the pipeline it unwinds on the way out takes the worker along.
 #pragma once
-
-#ifdef __linux__
-#include <sched.h>
-#endif
 
 #include <atomic>
 #include <condition_variable>
@@ -26,6 +22,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "system/system.h"
 
 // The two threads that run batches; each has scratch state of its own.
 enum class Runner { FILLER, WORKER };
@@ -50,8 +48,7 @@ public:
     // Abandons the batches not yet taken (work that stopped early).
     ~BatchPipeline() {
         if (!thread_.joinable()) return;
-        abandoned_.store(true);
-        signal();
+        abandon();
         thread_.join();
     }
 
@@ -86,6 +83,12 @@ public:
         thread_.join();
     }
 
+    // The worker runs no batch after the one it is running, if any.
+    void abandon() {
+        abandoned_.store(true);
+        signal();
+    }
+
     uint64_t published() const { return published_.load(std::memory_order_relaxed); }
     // Batches handed over and not yet taken.
     uint64_t pending() const { return published() - taken_.load(std::memory_order_relaxed); }
@@ -118,6 +121,10 @@ private:
     }
 
     void run_batches() {
+        // The worker's only exit: abandoned, or closing with nothing left to
+        // take. A batch it has taken is always run to its end and marked
+        // done, so that finish() and next() never wait for a batch that no
+        // thread will run.
         for (;;) {
             await([&] {
                 return abandoned_.load() || closing_.load() ||
@@ -142,14 +149,6 @@ private:
         // at it.
         { const std::lock_guard lock(mutex_); }
         changed_.notify_all();
-    }
-
-    static int usable_processors() {
-#ifdef __linux__
-        cpu_set_t set;
-        if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
-#endif
-        return static_cast<int>(std::thread::hardware_concurrency());
     }
 
     std::vector<Batch> batches_;

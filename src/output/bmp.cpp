@@ -9,11 +9,12 @@
 #include "output/bmp.h"
 
 #include <atomic>
-#include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "core/batch_pipeline.h"
-#include "core/fatal.h"
+#include "core/decode_error.h"
+#include "core/messages.h"
 #include "output/colour_kernel.h"
 
 namespace {
@@ -21,6 +22,8 @@ namespace {
 constexpr uint32_t INFO_HEADER_BYTES = 40;
 constexpr uint32_t BITS_PER_PIXEL = 24;
 constexpr uint32_t PIXELS_PER_METER = 2677;  // about 68 dots per inch
+// Rows go out in batches of about 512 KiB, four in flight: the file system
+// takes writes of this size at about half the cost of page-sized ones.
 constexpr size_t OUTPUT_BATCH_BYTES = size_t{1} << 19;
 constexpr size_t OUTPUT_BATCHES = 4;
 
@@ -34,25 +37,24 @@ void put_u32(uint8_t*& at, uint32_t value) {
     put_u16(at, value >> 16);
 }
 
-void write_out(DecoderState& state, const uint8_t* bytes, size_t count) {
+void write_out(ByteSink& bmp, const uint8_t* bytes, size_t count) {
     // A picture of width 0 has empty rows, and no buffer behind them.
     if (count == 0) return;
-    if (std::fwrite(bytes, 1, count, state.out_file) != count)
-        fatal_warning("Warning! write error : %s\n", state.bmp_name.c_str());
+    if (!bmp.write(bytes, count)) fail(text::write_error(bmp.name()));
 }
 
-void write_header(DecoderState& state) {
+void write_header(int32_t width, int32_t height, ByteSink& bmp) {
     uint8_t header[BMP_HEADER_BYTES];
     uint8_t* at = header;
     *at++ = 'B';
     *at++ = 'M';
-    put_u32(at, static_cast<uint32_t>(bmp_file_size(state.width, state.height)));
+    put_u32(at, static_cast<uint32_t>(bmp_file_size(width, height)));
     put_u16(at, 0);
     put_u16(at, 0);
     put_u32(at, BMP_HEADER_BYTES);
     put_u32(at, INFO_HEADER_BYTES);
-    put_u32(at, static_cast<uint32_t>(state.width));
-    put_u32(at, static_cast<uint32_t>(state.height));  // positive: bottom-up
+    put_u32(at, static_cast<uint32_t>(width));
+    put_u32(at, static_cast<uint32_t>(height));  // positive: bottom-up
     put_u16(at, 1);
     put_u16(at, BITS_PER_PIXEL);
     put_u32(at, 0);  // BI_RGB
@@ -61,7 +63,7 @@ void write_header(DecoderState& state) {
     put_u32(at, PIXELS_PER_METER);
     put_u32(at, 0);
     put_u32(at, 0);
-    write_out(state, header, sizeof header);
+    write_out(bmp, header, sizeof header);
 }
 
 // A line of a chroma plane as the converter takes it: as it stands for
@@ -106,12 +108,12 @@ namespace {
 // Converts picture lines to BMP rows, padding included.
 class RowConverter {
 public:
-    RowConverter(const DecoderState& state, const std::vector<int32_t>& index) : state_(state) {
-        const int32_t width = state.width;
-        if (index.size() == 1) return;
-        const FrameComponent& luma = state.components[index[0]];
-        const FrameComponent& cb = state.components[index[1]];
-        const FrameComponent& cr = state.components[index[2]];
+    RowConverter(const Picture& picture, SimdPath simd) : picture_(picture), simd_(simd) {
+        const int32_t width = picture.width;
+        if (picture.planes.size() == 1) return;
+        const FrameComponent& luma = picture.components[0];
+        const FrameComponent& cb = picture.components[1];
+        const FrameComponent& cr = picture.components[2];
         cb_rows_ = luma.V / cb.V;
         cr_rows_ = luma.V / cr.V;
         cb_line_ = SpreadLine{luma.H / cb.H, -1, std::vector<int32_t>(static_cast<size_t>(width))};
@@ -120,20 +122,21 @@ public:
     }
 
     void convert(int32_t y, uint8_t* row) {
-        const int32_t width = state_.width;
-        const int32_t* luma = state_.planes[0].row(y);
+        const int32_t width = picture_.width;
+        const int32_t* luma = picture_.planes[0].row(y);
         if (grey_) {
             for (int32_t x = 0; x < width; ++x)
                 row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = static_cast<uint8_t>(luma[x]);
         } else {
-            convert_line(state_.simd, luma, chroma_line(state_.planes[1], y / cb_rows_, width, cb_line_),
-                         chroma_line(state_.planes[2], y / cr_rows_, width, cr_line_), width, row);
+            convert_line(simd_, luma, chroma_line(picture_.planes[1], y / cb_rows_, width, cb_line_),
+                         chroma_line(picture_.planes[2], y / cr_rows_, width, cr_line_), width, row);
         }
         for (uint64_t i = 3 * static_cast<uint64_t>(width); i < bmp_row_bytes(width); ++i) row[i] = 0;
     }
 
 private:
-    const DecoderState& state_;
+    const Picture& picture_;
+    const SimdPath simd_;
     bool grey_ = true;
     int32_t cb_rows_ = 1;
     int32_t cr_rows_ = 1;
@@ -150,6 +153,9 @@ struct RowBatch {
     std::unique_ptr<uint8_t[]> bytes;
 };
 
+// Returns once every row of `batch` is taken, and every row this thread
+// took is converted: a batch whose run has returned on both threads is
+// whole, which is what marks it done in the pipeline.
 void convert_untaken_rows(RowConverter& converter, RowBatch& batch, size_t row_bytes) {
     for (int32_t i = batch.taken.fetch_add(1); i < batch.rows; i = batch.taken.fetch_add(1))
         converter.convert(batch.first_line - i, batch.bytes.get() + row_bytes * static_cast<size_t>(i));
@@ -157,32 +163,30 @@ void convert_untaken_rows(RowConverter& converter, RowBatch& batch, size_t row_b
 
 }  // namespace
 
-void write_bmp(DecoderState& state, const std::vector<int32_t>& index) {
-    // Nothing has gone through the stream yet, as setvbuf needs.
-    std::setvbuf(state.out_file, nullptr, _IONBF, 0);
-    write_header(state);
+void write_bmp(const Picture& picture, SimdPath simd, bool second_thread, ByteSink& bmp) {
+    write_header(picture.width, picture.height, bmp);
 
     // The rows are converted on the worker thread in batches of about
     // OUTPUT_BATCH_BYTES, while this one hands the batches converted before
-    // to the system, one write each: the file system takes large writes at
-    // about half the cost of page-sized ones. The stream's own buffer is
-    // not used, so no byte is copied twice. Converting costs more than
+    // to the sink, one write each. Converting costs more than
     // writing, so rather than wait for a batch this thread converts its
     // rows too.
-    const size_t row_bytes = static_cast<size_t>(bmp_row_bytes(state.width));
+    const size_t row_bytes = static_cast<size_t>(bmp_row_bytes(picture.width));
     const int32_t batch_rows =
         row_bytes == 0 || row_bytes >= OUTPUT_BATCH_BYTES ? 1 : static_cast<int32_t>(OUTPUT_BATCH_BYTES / row_bytes);
-    RowConverter worker_converter(state, index);
-    RowConverter own_converter(state, index);
-    BatchPipeline<RowBatch> pipeline(OUTPUT_BATCHES, state.worker_thread, [&](RowBatch& batch, Runner runner) {
+    RowConverter worker_converter(picture, simd);
+    RowConverter own_converter(picture, simd);
+    // Declared after what its runs use, so that it is destroyed (and the
+    // worker joined) first.
+    BatchPipeline<RowBatch> pipeline(OUTPUT_BATCHES, second_thread, [&](RowBatch& batch, Runner runner) {
         convert_untaken_rows(runner == Runner::WORKER ? worker_converter : own_converter, batch, row_bytes);
     });
     const auto write_batch = [&](const RowBatch& batch) {
-        write_out(state, batch.bytes.get(), row_bytes * static_cast<size_t>(batch.rows));
+        write_out(bmp, batch.bytes.get(), row_bytes * static_cast<size_t>(batch.rows));
     };
     // Batch n takes the place of batch n - OUTPUT_BATCHES, which is written
     // first.
-    for (int32_t line = state.height - 1; line >= 0; line -= batch_rows) {
+    for (int32_t line = picture.height - 1; line >= 0; line -= batch_rows) {
         const uint64_t number = pipeline.published();
         if (number >= pipeline.count())
             convert_untaken_rows(own_converter, pipeline.batch(number - pipeline.count()), row_bytes);
@@ -201,8 +205,5 @@ void write_bmp(DecoderState& state, const std::vector<int32_t>& index) {
     pipeline.finish();
     for (uint64_t n = unwritten; n < published; ++n) write_batch(pipeline.batch(n));
 
-    const int closed = std::fclose(state.out_file);
-    state.out_file = nullptr;
-    if (closed != 0) fatal_warning("Warning! write error : %s\n", state.bmp_name.c_str());
-    state.picture_written = true;
+    if (!bmp.close()) fail(text::write_error(bmp.name()));
 }

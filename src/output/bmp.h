@@ -2,9 +2,10 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
-#include "core/decoder_state.h"
+#include "core/decoder.h"
+#include "core/io.h"
+#include "scan/planes.h"
 
 inline constexpr uint32_t BMP_HEADER_BYTES = 14 + 40;
 
@@ -18,10 +19,10 @@ inline uint64_t bmp_file_size(int32_t width, int32_t height) {
     return BMP_HEADER_BYTES + static_cast<uint64_t>(height) * bmp_row_bytes(width);
 }
 
-// Writes planes 0, 1, 2 as Y, Cb, Cr (a single plane as grey) to
-// `out_file`, bottom line first, and closes it. A failed write is a fatal
-// stop.
-void write_bmp(DecoderState& state, const std::vector<int32_t>& index);
+// Writes planes 0, 1, 2 of `picture` as Y, Cb, Cr (a single plane as grey)
+// to `bmp`, bottom line first, and closes it; converts rows on a second
+// thread too with `second_thread`. A failed write stops the decode.
+void write_bmp(const Picture& picture, SimdPath simd, bool second_thread, ByteSink& bmp);
 
 // A line of chroma samples, each standing for `ratio` pixels (1 or 2).
 struct ChromaLine {

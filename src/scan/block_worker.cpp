@@ -1,57 +1,48 @@
 #include "scan/block_worker.h"
 
-#include "core/vectors.h"
+#include <cstring>
+
 #include "scan/transform.h"
 
 namespace {
 
-// Copies `sample_block` into `plane` at (x0, y0); samples that fall outside
-// the plane (the overshoot of a last MCU column or row) are dropped.
-void store_block(const DecoderState& state, ComponentPlane& plane, int32_t x0, int32_t y0) {
-    if (plane.columns - x0 >= 8 && plane.rows - y0 >= 8) {
-        // A whole block: its columns become the plane's lines four by four.
-        for (int32_t xb = 0; xb < 8; xb += 4) {
-            for (int32_t yb = 0; yb < 8; yb += 4) {
-                Int4 lines[4];
-                for (int32_t i = 0; i < 4; ++i) lines[i] = load_vector<Int4>(&state.sample_block[xb + i][yb]);
-                transpose4(lines);
-                for (int32_t j = 0; j < 4; ++j) store_vector(plane.row(y0 + yb + j) + x0 + xb, lines[j]);
-            }
-        }
+// Copies `samples` into `plane` at (x0, y0); samples that fall outside the
+// plane (the overshoot of a last MCU column or row) are dropped.
+void store_block(const Block& samples, ComponentPlane& plane, int32_t x0, int32_t y0) {
+    if (x0 >= plane.columns) return;
+    const int32_t lines = plane.rows - y0 < 8 ? plane.rows - y0 : 8;
+    if (plane.columns - x0 >= 8) {
+        for (int32_t y = 0; y < lines; ++y) std::memcpy(plane.row(y0 + y) + x0, &samples[8 * y], 8 * sizeof(int32_t));
         return;
     }
-    const int32_t columns = plane.columns - x0 < 8 ? plane.columns - x0 : 8;
-    for (int32_t y = 0; y < 8 && y0 + y < plane.rows; ++y) {
-        int32_t* line = plane.row(y0 + y) + x0;
-        for (int32_t x = 0; x < columns; ++x) line[x] = state.sample_block[x][y];
-    }
+    const size_t bytes = static_cast<size_t>(plane.columns - x0) * sizeof(int32_t);
+    for (int32_t y = 0; y < lines; ++y) std::memcpy(plane.row(y0 + y) + x0, &samples[8 * y], bytes);
 }
 
 }  // namespace
 
-BlockWorker::BlockWorker(DecoderState& state)
-    : state_(state),
-      worker_stage_(std::make_unique<DecoderState>()),
-      pipeline_(BATCH_COUNT, state.worker_thread, [this](Batch& batch, Runner runner) { run(batch, runner); }),
-      filling_(&pipeline_.next()) {
-    init_tables(*worker_stage_);
-    worker_stage_->simd = state.simd;
-    worker_stage_->quant_tables = state.quant_tables;
-}
+BlockWorker::BlockWorker(std::vector<ComponentPlane>& planes, const QuantTables& quant,
+                         const TransformTables& transform, SimdPath simd, bool second_thread)
+    : planes_(planes),
+      quant_(quant),
+      transform_(transform),
+      simd_(simd),
+      scratch_{},
+      pipeline_(BATCH_COUNT, second_thread, [this](Batch& batch, Runner runner) { run(batch, runner); }),
+      filling_(&pipeline_.next()) {}
 
 void BlockWorker::prepare(int32_t plane, int32_t first, int32_t count) {
     if (pipeline_.pending() >= BATCH_COUNT / 2) {
-        prepare_rows(state_.planes[static_cast<size_t>(plane)], first, count);
+        prepare_rows(planes_[static_cast<size_t>(plane)], first, count);
     } else {
         prepare_rows_ = count;
     }
 }
 
-void BlockWorker::add(const BlockPlace& place) {
+void BlockWorker::add(const Block& coefficients, const BlockPlace& place) {
     Job& job = filling_->jobs[filling_->count++];
-    for (int u = 0; u < 8; ++u)
-        for (int v = 0; v < 8; ++v) job.ac[8 * u + v] = static_cast<int16_t>(state_.coef_block[u][v]);
-    job.dc = state_.coef_block[0][0];
+    for (int i = 0; i < BLOCK_SIZE; ++i) job.ac[i] = static_cast<int16_t>(coefficients[i]);
+    job.dc = coefficients[0];
     job.place = place;
     job.prepare_rows = prepare_rows_;
     prepare_rows_ = 0;
@@ -68,16 +59,15 @@ void BlockWorker::finish() {
 }
 
 void BlockWorker::run(const Batch& batch, Runner runner) {
-    DecoderState& stage = runner == Runner::WORKER ? *worker_stage_ : state_;
+    Scratch& scratch = scratch_[runner == Runner::WORKER ? 1 : 0];
     for (size_t i = 0; i < batch.count; ++i) {
         const Job& job = batch.jobs[i];
-        ComponentPlane& plane = state_.planes[static_cast<size_t>(job.place.plane)];
+        ComponentPlane& plane = planes_[static_cast<size_t>(job.place.plane)];
         if (job.prepare_rows > 0) prepare_rows(plane, job.place.y0, job.prepare_rows);
-        for (int u = 0; u < 8; ++u)
-            for (int v = 0; v < 8; ++v) stage.coef_block[u][v] = job.ac[8 * u + v];
-        stage.coef_block[0][0] = job.dc;
-        dequantize_block(stage, job.place.Tq);
-        idct_block(stage);
-        store_block(stage, plane, job.place.x0, job.place.y0);
+        for (int k = 0; k < BLOCK_SIZE; ++k) scratch.coefficients[k] = job.ac[k];
+        scratch.coefficients[0] = job.dc;
+        dequantize_block(quant_.tables[static_cast<size_t>(job.place.Tq)], scratch.coefficients);
+        idct_block(transform_, simd_, scratch.coefficients, scratch.samples);
+        store_block(scratch.samples, plane, job.place.x0, job.place.y0);
     }
 }

@@ -3,15 +3,19 @@
 // blocks decoded after it, so they run on a second thread while the next
 // blocks are decoded (and on the walk's own, where it would otherwise
 // wait for the second); the entropy decoder, which alone reads the input
-// and can stop the program, stays on the thread of the MCU walk.
+// and can stop the decode, stays on the thread of the MCU walk.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <memory>
+#include <vector>
 
 #include "core/batch_pipeline.h"
-#include "core/decoder_state.h"
+#include "core/decoder.h"
+#include "core/format.h"
+#include "scan/planes.h"
+#include "scan/transform_tables.h"
+#include "segments/tables.h"
 
 // Where one block goes: its plane and its offset there (column, line),
 // and the quantization table of its component.
@@ -24,17 +28,18 @@ struct BlockPlace {
 
 class BlockWorker {
 public:
-    // The planes of `state` must stay where they are until finish() or the
-    // destructor.
-    explicit BlockWorker(DecoderState& state);
+    // Reads `quant` and `transform` and writes `planes`; all three must stay
+    // as they are until finish() or the destructor.
+    BlockWorker(std::vector<ComponentPlane>& planes, const QuantTables& quant, const TransformTables& transform,
+                SimdPath simd, bool second_thread);
 
     // Asks the system for `count` lines of plane `plane` from `first`
     // (prepare_rows) before their blocks land. Whichever thread has time
     // does it: this one when the worker is behind, else the worker, before
     // it stores the next block added, which must be the first of them.
     void prepare(int32_t plane, int32_t first, int32_t count);
-    // Takes `state.coef_block` (as decode_block left it) for `place`.
-    void add(const BlockPlace& place);
+    // Takes the coefficients of the block for `place`.
+    void add(const Block& coefficients, const BlockPlace& place);
     // Returns once every block added is in its plane.
     void finish();
 
@@ -48,7 +53,7 @@ private:
     // other's, so the coefficients travel in 16 bits: an AC coefficient has
     // at most 15 value bits. The DC one, a running sum, keeps its 32.
     struct Job {
-        std::array<int16_t, 64> ac;  // at places 8u + v; place 0 unused
+        std::array<int16_t, BLOCK_SIZE> ac;  // at their block places; place 0 unused
         int32_t dc;
         BlockPlace place;
         int32_t prepare_rows;  // lines from the block's own to ask for first
@@ -57,14 +62,21 @@ private:
         std::array<Job, BATCH_BLOCKS> jobs;
         size_t count = 0;
     };
+    // A thread's own blocks, on cache lines of their own.
+    struct alignas(64) Scratch {
+        Block coefficients;
+        Block samples;
+    };
 
     void run(const Batch& batch, Runner runner);
 
-    DecoderState& state_;
-    // The worker's own blocks and transform tables, and a copy of the
-    // quantization tables and the vector path. The walk's thread runs
-    // batches with the blocks of `state_`, free once a block is added.
-    std::unique_ptr<DecoderState> worker_stage_;
+    std::vector<ComponentPlane>& planes_;
+    const QuantTables& quant_;
+    const TransformTables& transform_;
+    const SimdPath simd_;
+    // One per runner, FILLER then WORKER. Declared before the pipeline, so
+    // that the pipeline, which joins the worker, is destroyed first.
+    std::array<Scratch, 2> scratch_;
     BatchPipeline<Batch> pipeline_;
     Batch* filling_;
     int32_t prepare_rows_ = 0;

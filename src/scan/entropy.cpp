@@ -14,9 +14,8 @@
 
 #include <cstring>
 
-#include "core/fatal.h"
-#include "core/input.h"
-#include "scan/transform.h"
+#include "core/decode_error.h"
+#include "core/messages.h"
 
 namespace {
 
@@ -29,14 +28,15 @@ constexpr int32_t MAX_DC_CATEGORY = 30;
 // coefficient.
 constexpr int32_t COEFFICIENT_BITS = 32;
 constexpr int FILL_LIMIT = 56;
-// Coefficients are stored at byte offsets 4 (8u + v) of the block.
-static_assert(sizeof(Block) == 64 * sizeof(int32_t));
+// Coefficients are stored at byte offsets 4 x place of the block.
+static_assert(sizeof(Block) == BLOCK_SIZE * sizeof(int32_t));
+
+[[noreturn]] void stop_at_end_of_file() { fail(text::end_of_file()); }
 
 // Fetches data bytes a byte at a time until the buffer holds more than
 // FILL_LIMIT bits. At the end of the input it pads with zero bits instead,
 // counted in `padding`, which take_bits refuses.
-__attribute__((noinline)) void fill_bytewise(DecoderState& state) {
-    BitReader& r = state.bits;
+__attribute__((noinline)) void fill_bytewise(BitReader& r) {
     while (r.bit_count <= FILL_LIMIT) {
         if (r.padding > 0) {
             r.padding += 64 - r.bit_count;
@@ -45,8 +45,8 @@ __attribute__((noinline)) void fill_bytewise(DecoderState& state) {
         }
         // The byte after a 0xFF is dropped whatever it is; a 0xFF without
         // one is as cut short as a missing byte.
-        int byte = read_byte(state);
-        if (byte == 0xFF && read_byte(state) == END_OF_INPUT) byte = END_OF_INPUT;
+        int byte = read_byte(r.input);
+        if (byte == 0xFF && read_byte(r.input) == END_OF_INPUT) byte = END_OF_INPUT;
         if (byte == END_OF_INPUT) {
             r.padding = 64 - r.bit_count;
             r.bit_count = 64;
@@ -54,16 +54,15 @@ __attribute__((noinline)) void fill_bytewise(DecoderState& state) {
         }
         r.bit_buffer |= static_cast<uint64_t>(byte) << (FILL_LIMIT - r.bit_count);
         r.bit_count += 8;
-        r.fetched_end = input_offset(state);
+        r.fetched_end = input_offset(r.input);
         r.ff_bytes = (r.ff_bytes << 1) | (byte == 0xFF ? 1u : 0u);
     }
 }
 
 // The common case: the next eight bytes are in the input buffer and none
 // is 0xFF, so as many as fit go in at once.
-inline void fill(DecoderState& state) {
-    BitReader& r = state.bits;
-    InputBuffer& in = state.input;
+inline void fill(BitReader& r) {
+    ByteInput& in = r.input;
     if (r.padding == 0 && in.pos + 8 < in.end) {
         uint64_t word;
         std::memcpy(&word, &in.bytes[in.pos], sizeof word);
@@ -80,7 +79,7 @@ inline void fill(DecoderState& state) {
             return;
         }
     }
-    fill_bytewise(state);
+    fill_bytewise(r);
 }
 
 // The bits a decoding may use: those fetched before the end of the input.
@@ -97,11 +96,10 @@ uint32_t peek_bits(const BitReader& r, int32_t count) { return static_cast<uint3
 
 // Reads `count` value bits, most significant first, keeping the low 31
 // bits, as the walk would take them one at a time.
-int32_t receive(DecoderState& state, int32_t count) {
-    BitReader& r = state.bits;
+int32_t receive(BitReader& r, int32_t count) {
     uint32_t v = 0;
     while (count > 0) {
-        if (r.bit_count < COEFFICIENT_BITS) fill(state);
+        if (r.bit_count < COEFFICIENT_BITS) fill(r);
         const int32_t step = count < 16 ? count : 16;
         // Bits peeked past the end are zeros, and take_bits stops there.
         v = ((v << step) | peek_bits(r, step)) & 0x7FFFFFFFu;
@@ -121,7 +119,7 @@ int32_t decode_code(BitReader& r, const HuffmanTree& tree) {
     }
     if (entry.kind == HuffmanLookup::INVALID) {
         if (entry.length > real_bits(r)) stop_at_end_of_file();
-        fatal_warning("Warning! invalid Huffman code\n");
+        fail(text::invalid_huffman_code());
     }
     // Longer codes: on from the node the lookup reached, a bit at a time.
     int32_t node = entry.value;
@@ -130,10 +128,10 @@ int32_t decode_code(BitReader& r, const HuffmanTree& tree) {
         const uint32_t bit = peek_bits(r, length) & 1u;
         const HuffmanNode& here = tree.nodes[node];
         node = bit ? here.child1 : here.child0;
-        if (node == NODE_NONE) fatal_warning("Warning! invalid Huffman code\n");
+        if (node == NODE_NONE) fail(text::invalid_huffman_code());
         const HuffmanNode& next = tree.nodes[node];
         if (next.child0 == NODE_NONE) {
-            if (next.value == NODE_NONE) fatal_warning("Warning! invalid Huffman code\n");
+            if (next.value == NODE_NONE) fail(text::invalid_huffman_code());
             take_bits(r, length);
             return next.value;
         }
@@ -142,23 +140,23 @@ int32_t decode_code(BitReader& r, const HuffmanTree& tree) {
 
 }  // namespace
 
-int32_t read_bit(DecoderState& state) {
-    if (state.bits.bit_count == 0) fill(state);
-    const int32_t bit = static_cast<int32_t>(peek_bits(state.bits, 1));
-    take_bits(state.bits, 1);
+int32_t read_bit(BitReader& r) {
+    if (r.bit_count == 0) fill(r);
+    const int32_t bit = static_cast<int32_t>(peek_bits(r, 1));
+    take_bits(r, 1);
     return bit;
 }
 
-int32_t decode_symbol(DecoderState& state, const HuffmanTree& tree) {
-    if (state.bits.bit_count < COEFFICIENT_BITS) fill(state);
-    return decode_code(state.bits, tree);
+int32_t decode_symbol(BitReader& r, const HuffmanTree& tree) {
+    if (r.bit_count < COEFFICIENT_BITS) fill(r);
+    return decode_code(r, tree);
 }
 
-void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred) {
-    BitReader& r = state.bits;
-    for (auto& row : state.coef_block) row.fill(0);
+void decode_block(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred,
+                  Block& coefficients) {
+    coefficients.fill(0);
 
-    if (r.bit_count < COEFFICIENT_BITS) fill(state);
+    if (r.bit_count < COEFFICIENT_BITS) fill(r);
     int32_t difference = 0;
     // A DC category T below 16 is the symbol RS = T of run 0, so the
     // coefficient lookup gives the difference with its T value bits; the
@@ -168,16 +166,16 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
         take_bits(r, known.length);
         difference = known.value;
     } else {
-        const int32_t t = decode_symbol(state, dc_tree);
+        const int32_t t = decode_symbol(r, dc_tree);
         if (t != 0) {
-            const int32_t v = receive(state, t);
-            if (t > MAX_DC_CATEGORY) fatal_warning("Warning! DC category %d out of range\n", t);
+            const int32_t v = receive(r, t);
+            if (t > MAX_DC_CATEGORY) fail(text::dc_category(t));
             difference = extend(v, t);
         }
     }
     // Corrupt data can push the predictor past 32 bits: it wraps.
     dc_pred = static_cast<int32_t>(static_cast<uint32_t>(dc_pred) + static_cast<uint32_t>(difference));
-    state.coef_block[0][0] = dc_pred;
+    coefficients[0] = dc_pred;
 
     // The buffer and the count of its bits that decoding may use are held
     // in registers while the coefficients are decoded, and handed back to
@@ -201,7 +199,7 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
         // Past the end of the input the fill only adds padding.
         if (usable < COEFFICIENT_BITS) {
             hand_back();
-            fill(state);
+            fill(r);
             take_back();
         }
         int32_t run;
@@ -237,25 +235,28 @@ void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const Huffman
             }
         }
         if (k + run > 63) {
-            if (run != END_OF_BLOCK_RUN) fatal_warning("Warning! AC run past the end of the block\n");
+            if (run != END_OF_BLOCK_RUN) fail(text::ac_run_past_block());
             break;
         }
         // At its place's bytes in the block: one store.
-        std::memcpy(reinterpret_cast<unsigned char*>(&state.coef_block) + sizeof(int32_t) * ZIGZAG_PLACE[k + run], &value,
+        std::memcpy(reinterpret_cast<unsigned char*>(coefficients.data()) + sizeof(int32_t) * ZIGZAG[k + run], &value,
                     sizeof value);
         k += run + 1;
     }
     hand_back();
 }
 
-void finish_scan_bits(DecoderState& state) {
-    BitReader& r = state.bits;
+void finish_scan_bits(BitReader& r) {
     // The whole data bytes fetched and not used are the last ones fetched;
     // the byte that holds the last bit used is consumed with the rest of
     // its bits dropped. A 0xFF among them took two bytes of the stream.
     const int32_t unused = real_bits(r) / 8;
     const uint32_t unused_ff = r.ff_bytes & ((1u << unused) - 1);
     const int32_t stream_bytes = unused + __builtin_popcount(unused_ff);
-    return_to_offset(state, r.fetched_end - static_cast<uint64_t>(stream_bytes));
-    r = BitReader{};
+    return_to_offset(r.input, r.fetched_end - static_cast<uint64_t>(stream_bytes));
+    r.bit_buffer = 0;
+    r.bit_count = 0;
+    r.padding = 0;
+    r.fetched_end = 0;
+    r.ff_bytes = 0;
 }

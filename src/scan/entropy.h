@@ -1,32 +1,45 @@
-// Entropy decoding of one block: the bit reader, the code lookup, the sign
-// rule and the block decoder.
+// Entropy decoding of one block: the bit reader, the code lookup and the
+// block decoder.
 #pragma once
 
 #include <cstdint>
 
-#include "core/decoder_state.h"
+#include "core/byte_input.h"
+#include "core/format.h"
+#include "segments/tables.h"
+
+// The entropy-coded data's bits, fetched ahead from `input` into a 64-bit
+// buffer, most significant bit next. Past the end of the input the buffer
+// is filled with `padding` zero bits that no decoding may use. To put back
+// the bytes not used when the scan ends: `fetched_end` is the stream offset
+// after the last data byte fetched, and bit i of `ff_bytes` is set when the
+// data byte fetched i bytes before it was a 0xFF, which took two bytes of
+// the stream (the byte after it is dropped).
+struct BitReader {
+    explicit BitReader(ByteInput& from) : input(from) {}
+
+    ByteInput& input;
+    uint64_t bit_buffer = 0;
+    int32_t bit_count = 0;
+    int32_t padding = 0;
+    uint64_t fetched_end = 0;
+    uint32_t ff_bytes = 0;
+};
 
 // The next bit of the entropy-coded data. A 0xFF byte supplies eight 1 bits
 // and the byte after it is dropped; no marker is recognised in the data.
-int32_t read_bit(DecoderState& state);
+int32_t read_bit(BitReader& bits);
 
 // The symbol of the leaf that the next bits lead to in `tree`.
-int32_t decode_symbol(DecoderState& state, const HuffmanTree& tree);
+int32_t decode_symbol(BitReader& bits, const HuffmanTree& tree);
 
-// EXTEND of the JPEG standard (F.2.2.1): the signed value of the s-bit
-// number v.
-// s is 0 to 30, so 2^s is a shift.
-inline int32_t extend(int32_t v, int32_t s) {
-    const int32_t p = static_cast<int32_t>(uint32_t{1} << s);
-    return v < p / 2 ? v - p + 1 : v;
-}
-
-// Decodes one block's 64 quantized coefficients into `coef_block` at their
-// natural positions; `dc_pred` is the component's DC predictor, read and
+// Decodes one block's 64 quantized coefficients into `coefficients` at
+// their block places; `dc_pred` is the component's DC predictor, read and
 // replaced.
-void decode_block(DecoderState& state, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred);
+void decode_block(BitReader& bits, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred,
+                  Block& coefficients);
 
 // Ends the reading of a scan: the bytes fetched ahead and not used go back
 // to the input, which then stands after the byte that held the last bit
 // used (and after the byte a 0xFF drops), and the reader is empty again.
-void finish_scan_bits(DecoderState& state);
+void finish_scan_bits(BitReader& bits);

@@ -5,13 +5,19 @@
 // full spectral range (Ss = 0, Se = 63) and no successive approximation
 // (Ah = Al = 0). The entropy-coded data follows the header and is decoded
 // MCU by MCU; there is no restart-interval handling.
+//
+// An MCU holds H x V blocks of each component, in the frame's sampling
+// factors, line by line, the components in scan order: in 4:2:0 four luma
+// blocks (0, 0), (8, 0), (0, 8), (8, 8), then one Cb and one Cr block.
+// MCUs follow each other left to right, then down; a scan of one
+// component has MCUs of one block.
 #include "scan/scan.h"
 
-#include <cstdio>
 #include <vector>
 
-#include "core/fatal.h"
-#include "core/input.h"
+#include "core/decode_error.h"
+#include "core/format.h"
+#include "core/messages.h"
 #include "output/bmp.h"
 #include "scan/block_worker.h"
 #include "scan/entropy.h"
@@ -30,36 +36,36 @@ struct ScanHeader {
     std::vector<ScanComponent> components;
 };
 
-ScanHeader read_scan_header(DecoderState& state) {
-    read_segment_u16(state);  // Ls: the fields themselves say where the header ends
-    const int32_t ns = read_segment_byte(state);
-    if (ns != state.component_count) fatal_warning("Warning! Ns = %d != Nf = %d\n", ns, state.component_count);
+ScanHeader read_scan_header(ByteInput& in, const FrameHeader& frame) {
+    read_segment_u16(in);  // Ls: the fields themselves say where the header ends
+    const int32_t ns = read_segment_byte(in);
+    if (ns != frame.component_count) fail(text::scan_component_count(ns, frame.component_count));
 
     ScanHeader header;
     header.components.resize(static_cast<size_t>(ns));
     for (ScanComponent& component : header.components) {
-        component.Cs = read_segment_byte(state);
-        const int32_t tables = read_segment_byte(state);
+        component.Cs = read_segment_byte(in);
+        const int32_t tables = read_segment_byte(in);
         component.Td = tables / 16;
         component.Ta = tables % 16;
     }
-    if (read_segment_byte(state) != 0) fatal_warning("Warning! Ss != 0, not sequencial\n");
-    if (read_segment_byte(state) != LAST_COEFFICIENT) fatal_warning("Warning! Se != 63, not sequencial\n");
-    const int32_t approximation = read_segment_byte(state);
-    if (approximation / 16 != 0 || approximation % 16 != 0) fatal_warning("Warning! Ah or Al != 0, not sequencial\n");
+    if (read_segment_byte(in) != 0) fail(text::spectral_start());
+    if (read_segment_byte(in) != LAST_COEFFICIENT) fail(text::spectral_end());
+    const int32_t approximation = read_segment_byte(in);
+    if (approximation / 16 != 0 || approximation % 16 != 0) fail(text::approximation());
     return header;
 }
 
 // The frame position of each scan component, found by its label.
-std::vector<int32_t> map_components(const DecoderState& state, const ScanHeader& header) {
-    std::vector<int32_t> index(static_cast<size_t>(state.component_count));
+std::vector<int32_t> map_components(TraceSink& trace, const FrameHeader& frame, const ScanHeader& header) {
+    std::vector<int32_t> index(static_cast<size_t>(frame.component_count));
     for (size_t i = 0; i < index.size(); ++i) {
         const int32_t cs = header.components[i].Cs;
         size_t j = 0;
-        while (j < state.components.size() && state.components[j].label != cs) ++j;
-        if (j == state.components.size()) fatal_warning("Warning! Cs = %d, no such component\n", cs);
+        while (j < frame.components.size() && frame.components[j].label != cs) ++j;
+        if (j == frame.components.size()) fail(text::no_such_component(cs));
         index[i] = static_cast<int32_t>(j);
-        std::printf("index[%d] = %d\n", static_cast<int32_t>(i), index[i]);
+        trace.put(text::scan_index(static_cast<int32_t>(i), index[i]));
     }
     return index;
 }
@@ -67,55 +73,59 @@ std::vector<int32_t> map_components(const DecoderState& state, const ScanHeader&
 // The writer reads the chroma planes through integer ratios of the sampling
 // factors: component 0 must have the largest factors and those of
 // components 1 and 2 must divide them. Greyscale is one component.
-bool layout_supported(const DecoderState& state, const std::vector<int32_t>& index, int32_t h_max, int32_t v_max) {
+bool layout_supported(const FrameHeader& frame, const std::vector<int32_t>& index, int32_t h_max, int32_t v_max) {
     if (index.size() == 1) return true;
     if (index.size() < 3) return false;
-    const FrameComponent& first = state.components[index[0]];
+    const FrameComponent& first = frame.components[index[0]];
     if (first.H != h_max || first.V != v_max) return false;
     for (size_t i = 1; i < 3; ++i) {
-        const FrameComponent& chroma = state.components[index[i]];
+        const FrameComponent& chroma = frame.components[index[i]];
         if (first.H % chroma.H != 0 || first.V % chroma.V != 0) return false;
     }
     return true;
 }
 
-void check_scan(const DecoderState& state, const ScanHeader& header, const std::vector<int32_t>& index, int32_t h_max,
-                int32_t v_max) {
-    if (!layout_supported(state, index, h_max, v_max)) fatal_warning("Warning! component layout not supported\n");
+void check_scan(const FrameHeader& frame, const HuffmanTables& huffman, const ScanHeader& header,
+                const std::vector<int32_t>& index, int32_t h_max, int32_t v_max) {
+    if (!layout_supported(frame, index, h_max, v_max)) fail(text::layout_not_supported());
     for (const ScanComponent& component : header.components) {
         const bool slots_exist = component.Td <= 1 && component.Ta <= 1;
-        if (!slots_exist || !state.huffman_trees[0][component.Td] || !state.huffman_trees[1][component.Ta])
-            fatal_warning("Warning! Td = %d, Ta = %d, no such Huffman table\n", component.Td, component.Ta);
+        if (!slots_exist || !huffman.trees[0][component.Td] || !huffman.trees[1][component.Ta])
+            fail(text::no_such_huffman_table(component.Td, component.Ta));
     }
     // bfSize is a 32-bit field.
-    if (bmp_file_size(state.width, state.height) > 4294967295u)
-        fatal_warning("Warning! picture too large for a BMP file\n");
+    if (bmp_file_size(frame.width, frame.height) > 4294967295u) fail(text::picture_too_large());
 }
 
 }  // namespace
 
-void decode_scan(DecoderState& state) {
-    const ScanHeader header = read_scan_header(state);
-    const std::vector<int32_t> index = map_components(state, header);
+void decode_scan(ByteInput& in, TraceSink& trace, const FrameHeader& frame, const QuantTables& quant,
+                 const HuffmanTables& huffman, const DecodeOptions& options, Picture& picture) {
+    const ScanHeader header = read_scan_header(in, frame);
+    const std::vector<int32_t> index = map_components(trace, frame, header);
 
     int32_t h_max = 1;
     int32_t v_max = 1;
     for (int32_t position : index) {
-        if (state.components[position].H > h_max) h_max = state.components[position].H;
-        if (state.components[position].V > v_max) v_max = state.components[position].V;
+        if (frame.components[position].H > h_max) h_max = frame.components[position].H;
+        if (frame.components[position].V > v_max) v_max = frame.components[position].V;
     }
-    std::printf("H_max = %d V_max = %d\n", h_max, v_max);
-    check_scan(state, header, index, h_max, v_max);
+    trace.put(text::largest_factors(h_max, v_max));
+    check_scan(frame, huffman, header, index, h_max, v_max);
 
     const size_t count = index.size();
-    state.planes.clear();
-    state.planes.resize(count);
+    picture.width = frame.width;
+    picture.height = frame.height;
+    picture.components.clear();
+    picture.planes.clear();
+    picture.planes.resize(count);
     for (size_t i = 0; i < count; ++i) {
-        const FrameComponent& component = state.components[index[i]];
-        const int32_t columns = round_up_to_block(component.H * state.padded_width / h_max);
-        const int32_t rows = round_up_to_block(component.V * state.padded_height / v_max);
-        std::printf("size of frame %d = %dx%d\n", static_cast<int32_t>(i), columns, rows);
-        if (!allocate_plane(state.planes[i], columns, rows)) stop_out_of_memory();
+        const FrameComponent& component = frame.components[index[i]];
+        picture.components.push_back(component);
+        const int32_t columns = round_up_to_block(component.H * frame.padded_width / h_max);
+        const int32_t rows = round_up_to_block(component.V * frame.padded_height / v_max);
+        trace.put(text::plane_size(static_cast<int32_t>(i), columns, rows));
+        if (!allocate_plane(picture.planes[i], columns, rows)) fail(text::out_of_memory());
     }
 
     // A single-component scan is coded block by block in raster order: its
@@ -124,41 +134,41 @@ void decode_scan(DecoderState& state) {
     const int32_t walk_h_max = one_component ? 1 : h_max;
     const int32_t walk_v_max = one_component ? 1 : v_max;
 
-    BlockWorker worker(state);
+    BitReader bits(in);
+    Block coefficients{};
+    BlockWorker worker(picture.planes, quant, transform_tables(), options.simd, options.second_thread);
 
     std::vector<int32_t> x_pos(count, 0);
     std::vector<int32_t> y_pos(count, 0);
     std::vector<int32_t> dc_pred(count, 0);
     for (bool done = false; !done;) {
         for (size_t i = 0; i < count; ++i) {
-            const FrameComponent& component = state.components[index[i]];
+            const FrameComponent& component = picture.components[i];
             const int32_t h = one_component ? 1 : component.H;
             const int32_t v = one_component ? 1 : component.V;
-            const HuffmanTree& dc_tree = *state.huffman_trees[0][header.components[i].Td];
-            const HuffmanTree& ac_tree = *state.huffman_trees[1][header.components[i].Ta];
+            const HuffmanTree& dc_tree = *huffman.trees[0][header.components[i].Td];
+            const HuffmanTree& ac_tree = *huffman.trees[1][header.components[i].Ta];
             const int32_t plane = static_cast<int32_t>(i);
             if (x_pos[i] == 0) worker.prepare(plane, y_pos[i], 8 * v);
             for (int32_t r = 0; r < v; ++r) {
                 for (int32_t c = 0; c < h; ++c) {
-                    decode_block(state, dc_tree, ac_tree, dc_pred[i]);
-                    worker.add(BlockPlace{plane, x_pos[i] + 8 * c, y_pos[i] + 8 * r, component.Tq});
+                    decode_block(bits, dc_tree, ac_tree, dc_pred[i], coefficients);
+                    worker.add(coefficients, BlockPlace{plane, x_pos[i] + 8 * c, y_pos[i] + 8 * r, component.Tq});
                 }
             }
             // Each component wraps at its own width; the last one decides
             // the end.
-            const int32_t component_width = h * state.padded_width / walk_h_max;
+            const int32_t component_width = h * frame.padded_width / walk_h_max;
             if (x_pos[i] + 8 * h < component_width) {
                 x_pos[i] += 8 * h;
             } else {
                 x_pos[i] = 0;
                 y_pos[i] += 8 * v;
             }
-            if (i == count - 1 && y_pos[i] >= v * state.padded_height / walk_v_max) done = true;
+            if (i == count - 1 && y_pos[i] >= v * frame.padded_height / walk_v_max) done = true;
         }
     }
 
     worker.finish();
-    finish_scan_bits(state);
-    std::printf("write to file .......\n");
-    write_bmp(state, index);
+    finish_scan_bits(bits);
 }

@@ -1,8 +1,13 @@
 // The scan: its header, the component planes and the walk over the MCUs.
 #pragma once
 
-#include "core/decoder_state.h"
+#include "core/byte_input.h"
+#include "core/decoder.h"
+#include "scan/planes.h"
+#include "segments/frame.h"
+#include "segments/tables.h"
 
-// Reads the SOS header right after its marker byte, decodes the whole scan
-// into `planes` and writes the BMP file.
-void decode_scan(DecoderState& state);
+// Reads the SOS header right after its marker byte and decodes the whole
+// scan into `picture`; the input then stands after the scan's last byte.
+void decode_scan(ByteInput& in, TraceSink& trace, const FrameHeader& frame, const QuantTables& quant,
+                 const HuffmanTables& huffman, const DecodeOptions& options, Picture& picture);

@@ -11,22 +11,23 @@
 
 #include "scan/transform_kernel.h"
 
-void dequantize_block(DecoderState& state, int32_t Tq) {
-    // `zigzag` holds this fixed order; as constants the positions unroll
-    // into 64 multiplications at fixed places.
-    const auto& table = state.quant_tables[Tq];
+void dequantize_block(const QuantTable& table, Block& coefficients) {
+    // As constants the places unroll into 64 multiplications at fixed places.
 #pragma GCC unroll 64
-    for (int k = 0; k < 64; ++k) {
-        int32_t& coefficient = state.coef_block[ZIGZAG_UV[k][0]][ZIGZAG_UV[k][1]];
+    for (int k = 0; k < BLOCK_SIZE; ++k) {
+        int32_t& coefficient = coefficients[ZIGZAG[k]];
         coefficient = static_cast<int32_t>(static_cast<uint32_t>(coefficient) * static_cast<uint32_t>(table[k]));
     }
 }
 
-void idct_block_baseline(DecoderState& state) { idct_block_kernel<Double2, Float4, 2>(state); }
+void idct_block_baseline(const TransformTables& tables, const Block& coefficients, Block& samples) {
+    idct_block_kernel<Double2, Float4, 2>(tables, coefficients, samples);
+}
 
-void idct_block(DecoderState& state) {
+void idct_block(const TransformTables& tables, SimdPath simd, const Block& coefficients, Block& samples) {
 #ifdef JPEG2BMP_AVX2
-    if (state.simd == SimdPath::AVX2) return idct_block_avx2(state);
+    if (simd == SimdPath::AVX2) return idct_block_avx2(tables, coefficients, samples);
 #endif
-    idct_block_baseline(state);
+    (void)simd;
+    idct_block_baseline(tables, coefficients, samples);
 }

@@ -6,6 +6,7 @@
 #include "scan/transform.h"
 #include "scan/transform_kernel.h"
 
-__attribute__((target("avx2"), flatten)) void idct_block_avx2(DecoderState& state) {
-    idct_block_kernel<Double4, Float8, 4>(state);
+__attribute__((target("avx2"), flatten)) void idct_block_avx2(const TransformTables& tables, const Block& coefficients,
+                                                               Block& samples) {
+    idct_block_kernel<Double4, Float8, 4>(tables, coefficients, samples);
 }

@@ -7,12 +7,13 @@
 // that starts at +0.0 is never -0), so the direct sum visits only the
 // non-zero coefficients, in the same order, with the products in the same
 // grouping. Dense blocks take a separable sum instead, kept only where it
-// provably gives the samples of the direct one. The samples of several
-// columns and of LANES lines go side by side in vector lanes.
+// provably gives the samples of the direct one. The samples of LANES
+// columns go side by side in vector lanes, several lines at once.
 #pragma once
 
-#include "core/decoder_state.h"
+#include "core/format.h"
 #include "core/vectors.h"
+#include "scan/transform_tables.h"
 
 namespace {
 
@@ -25,47 +26,50 @@ VECTOR_INLINE typename IntLanes<Doubles>::type samples_of(Doubles sum) {
     return clamp_ints(truncate_to_ints(sum) / 4 + 128, 0, 255);
 }
 
-// The direct sums of the coefficients whose bits are set in `nonzero`
-// (bit 8u + v for S[u][v]: u outer, v inner). Doubles: the vector type (two
-// or four lanes); XGROUP: how many columns are summed at once, as many as
-// the registers hold.
-template <typename Doubles, int XGROUP>
-VECTOR_INLINE void direct_samples(DecoderState& state, const double (&weight)[8][8], uint64_t nonzero) {
+// The direct sums of the coefficients whose bits are set in `terms` (bit
+// 8u + v for the coefficient of frequencies (u, v): u outer, v inner), with
+// `weight` the weights at their block places. Doubles: the vector type (two
+// or four lanes); YGROUP: how many lines are summed at once, as many as the
+// registers hold.
+template <typename Doubles, int YGROUP>
+VECTOR_INLINE void direct_samples(const TransformTables& t, const double (&weight)[BLOCK_SIZE], uint64_t terms,
+                                  Block& samples) {
     constexpr int LANES = sizeof(Doubles) / sizeof(double);
     constexpr int PARTS = 8 / LANES;
-    // Lanes run along y: (a cos[x][u]) is broadcast to LANES lines, each
-    // multiplied by its own cos[y][v].
-    for (int x0 = 0; x0 < 8; x0 += XGROUP) {
-        Doubles sums[XGROUP][PARTS] = {};
-        for (uint64_t left = nonzero; left != 0; left &= left - 1) {
+    // Lanes run along x: (weight cos[x][u]) for LANES columns, each then
+    // multiplied by the cos[y][v] of its line.
+    for (int y0 = 0; y0 < 8; y0 += YGROUP) {
+        Doubles sums[YGROUP][PARTS] = {};
+        for (uint64_t left = terms; left != 0; left &= left - 1) {
             const int u = __builtin_ctzll(left) / 8;
             const int v = __builtin_ctzll(left) % 8;
-            Doubles cos_y[PARTS];
-            for (int p = 0; p < PARTS; ++p) cos_y[p] = load_vector<Doubles>(&state.cos_by_frequency[v][p * LANES]);
-            for (int j = 0; j < XGROUP; ++j) {
-                const double b = weight[u][v] * state.cos_table[x0 + j][u];
-                for (int p = 0; p < PARTS; ++p) sums[j][p] = sums[j][p] + b * cos_y[p];
+            Doubles first[PARTS];
+            for (int p = 0; p < PARTS; ++p)
+                first[p] = weight[8 * v + u] * load_vector<Doubles>(&t.cos_by_frequency[u][p * LANES]);
+            for (int j = 0; j < YGROUP; ++j) {
+                const double cos_y = t.cos_table[y0 + j][v];
+                for (int p = 0; p < PARTS; ++p) sums[j][p] = sums[j][p] + first[p] * cos_y;
             }
         }
-        for (int j = 0; j < XGROUP; ++j)
-            for (int p = 0; p < PARTS; ++p) store_vector(&state.sample_block[x0 + j][p * LANES], samples_of(sums[j][p]));
+        for (int j = 0; j < YGROUP; ++j)
+            for (int p = 0; p < PARTS; ++p) store_vector(&samples[8 * (y0 + j) + p * LANES], samples_of(sums[j][p]));
     }
 }
 
 // The direct sum of one sample, one term after another.
-VECTOR_INLINE int32_t direct_sample(const DecoderState& state, const double (&weight)[8][8], uint64_t nonzero, int x,
+VECTOR_INLINE int32_t direct_sample(const TransformTables& t, const double (&weight)[BLOCK_SIZE], uint64_t terms, int x,
                                     int y) {
     double sum = 0.0;
-    for (uint64_t left = nonzero; left != 0; left &= left - 1) {
+    for (uint64_t left = terms; left != 0; left &= left - 1) {
         const int u = __builtin_ctzll(left) / 8;
         const int v = __builtin_ctzll(left) % 8;
-        sum = sum + (weight[u][v] * state.cos_table[x][u]) * state.cos_table[y][v];
+        sum = sum + (weight[8 * v + u] * t.cos_table[x][u]) * t.cos_table[y][v];
     }
     return samples_of(Double2{} + sum)[0];
 }
 
 // Dense blocks are first summed separably in single precision,
-//   sum_u (cos[x][u] / 4) (sum_v W[u][v] cos[y][v]),   W[u][v] = (C(v) C(u)) S[u][v],
+//   sum_v (cos[y][v] / 4) (sum_u W[u][v] cos[x][u]),   W[u][v] = (C(v) C(u)) S[u][v],
 // a quarter of a sum, which the direct sum does not match bit for bit but
 // stays close to: both round the same real number. With e = 2^-24, the
 // rounding unit of a float, and A = sum |S| >= sum |W| (every |cos| <= 1),
@@ -77,7 +81,7 @@ VECTOR_INLINE int32_t direct_sample(const DecoderState& state, const double (&we
 // quarter + tolerance truncate alike, tolerance = 8 e A (over twice the
 // 3 e A that the bound and the rounding of the two ends, e A / 4, come
 // to), the direct sum gives the same sample. Returns the samples where
-// they do not (bit 8x + y), a quarter within about 10^-3 of an integer for
+// they do not (bit 8y + x), a quarter within about 10^-3 of an integer for
 // a photo's blocks, one sample in a thousand; those are summed directly.
 constexpr float SEPARABLE_TOLERANCE = 0x1p-21f;
 // Below this many non-zero coefficients the direct sum is the quicker.
@@ -91,33 +95,33 @@ VECTOR_INLINE Floats pairwise_sum(const Floats (&t)[8]) {
 }
 
 template <typename Floats>
-VECTOR_INLINE uint64_t separable_samples(DecoderState& state, const double (&weight)[8][8], double magnitude) {
+VECTOR_INLINE uint64_t separable_samples(const TransformTables& t, const double (&weight)[BLOCK_SIZE], double magnitude,
+                                         Block& samples) {
     constexpr int LANES = sizeof(Floats) / sizeof(float);
     constexpr int PARTS = 8 / LANES;
     using Ints = typename IntLanes<Floats>::type;
-    float rounded[8][8];
-    for (int u = 0; u < 8; ++u)
-        for (int v = 0; v < 8; ++v) rounded[u][v] = static_cast<float>(weight[u][v]);
+    float rounded[BLOCK_SIZE];
+    for (int i = 0; i < BLOCK_SIZE; ++i) rounded[i] = static_cast<float>(weight[i]);
     // Each weight is broadcast to all lanes below: one load from memory,
     // where a weight kept in a register would take two shuffles.
     __asm__ volatile("" : : "r"(rounded) : "memory");
     const float tolerance = static_cast<float>(magnitude) * SEPARABLE_TOLERANCE;
 
-    // columns[u]: sum_v W[u][v] cos[y][v], lanes along y.
-    Floats columns[8][PARTS];
-    for (int u = 0; u < 8; ++u) {
+    // lines[v]: sum_u W[u][v] cos[x][u], lanes along x.
+    Floats lines[8][PARTS];
+    for (int v = 0; v < 8; ++v) {
         for (int p = 0; p < PARTS; ++p) {
             Floats products[8];
-            for (int v = 0; v < 8; ++v)
-                products[v] = rounded[u][v] * load_vector<Floats>(&state.float_cos_by_frequency[v][p * LANES]);
-            columns[u][p] = pairwise_sum(products);
+            for (int u = 0; u < 8; ++u)
+                products[u] = rounded[8 * v + u] * load_vector<Floats>(&t.float_cos_by_frequency[u][p * LANES]);
+            lines[v][p] = pairwise_sum(products);
         }
     }
     uint64_t undecided = 0;
-    for (int x = 0; x < 8; ++x) {
+    for (int y = 0; y < 8; ++y) {
         for (int p = 0; p < PARTS; ++p) {
             Floats products[8];
-            for (int u = 0; u < 8; ++u) products[u] = state.float_quarter_cos[x][u] * columns[u][p];
+            for (int v = 0; v < 8; ++v) products[v] = t.float_quarter_cos[y][v] * lines[v][p];
             Floats quarter = pairwise_sum(products);
             // Held within the int range for the conversion; a sum held there
             // saturates its sample either way (corrupt data only).
@@ -125,65 +129,71 @@ VECTOR_INLINE uint64_t separable_samples(DecoderState& state, const double (&wei
             quarter = quarter < -1073741824.0f ? Floats{} + -1073741824.0f : quarter;
             const Ints low = truncate_to_ints(quarter - tolerance);
             const Ints high = truncate_to_ints(quarter + tolerance);
-            undecided |= uint64_t{nonzero_lanes(low != high)} << (8 * x + p * LANES);
-            store_vector(&state.sample_block[x][p * LANES], clamp_ints(low + 128, 0, 255));
+            undecided |= uint64_t{nonzero_lanes(low != high)} << (8 * y + p * LANES);
+            store_vector(&samples[8 * y + p * LANES], clamp_ints(low + 128, 0, 255));
         }
     }
     return undecided;
 }
 
-// The weights (C(v) C(u)) S[u][v] of all 64 coefficients; returns A = sum
-// |S|, exact in a double (at most 64 x 2^31).
+// The weights (C(v) C(u)) S[u][v] of all 64 coefficients at their places;
+// returns A = sum |S|, exact in a double (at most 64 x 2^31).
 template <typename Doubles>
-VECTOR_INLINE double block_weights(const DecoderState& state, double (&weight)[8][8]) {
+VECTOR_INLINE double block_weights(const TransformTables& t, const Block& coefficients, double (&weight)[BLOCK_SIZE]) {
     constexpr int LANES = sizeof(Doubles) / sizeof(double);
     Doubles magnitudes{};
-    for (int u = 0; u < 8; ++u) {
-        for (int p = 0; p < 8; p += LANES) {
-            Doubles coefficients;
-            for (int lane = 0; lane < LANES; ++lane) coefficients[lane] = state.coef_block[u][p + lane];
-            const Doubles w = load_vector<Doubles>(&state.weight_factors[u][p]) * coefficients;
-            store_vector(&weight[u][p], w);
-            magnitudes = magnitudes + (coefficients < 0 ? -coefficients : coefficients);
-        }
+    for (int p = 0; p < BLOCK_SIZE; p += LANES) {
+        Doubles values;
+        for (int lane = 0; lane < LANES; ++lane) values[lane] = coefficients[p + lane];
+        store_vector(&weight[p], load_vector<Doubles>(&t.weight_factors[p]) * values);
+        magnitudes = magnitudes + (values < 0 ? -values : values);
     }
     double magnitude = 0;
     for (int lane = 0; lane < LANES; ++lane) magnitude += magnitudes[lane];
     return magnitude;
 }
 
-// Bit 8u + v set where S[u][v] is not zero.
-VECTOR_INLINE uint64_t nonzero_coefficients(const DecoderState& state) {
+// Bit 8u + v set where the coefficient of frequencies (u, v) is not zero:
+// the order of the direct sum's terms.
+VECTOR_INLINE uint64_t nonzero_terms(const Block& coefficients) {
+    // First by place, bit 8v + u, eight lines of eight bits ...
     uint64_t bits = 0;
-    for (int u = 0; u < 8; ++u) {
-        const uint32_t row = nonzero_lanes(load_vector<Int4>(&state.coef_block[u][0])) |
-                             nonzero_lanes(load_vector<Int4>(&state.coef_block[u][4])) << 4;
-        bits |= uint64_t{row} << (8 * u);
+    for (int v = 0; v < 8; ++v) {
+        const uint32_t line = nonzero_lanes(load_vector<Int4>(&coefficients[8 * v])) |
+                              nonzero_lanes(load_vector<Int4>(&coefficients[8 * v + 4])) << 4;
+        bits |= uint64_t{line} << (8 * v);
     }
+    // ... then transposed as an 8 x 8 matrix of bits, in three swaps of
+    // ever larger squares across the diagonal.
+    uint64_t swap = (bits ^ (bits >> 7)) & 0x00AA00AA00AA00AAu;
+    bits ^= swap ^ (swap << 7);
+    swap = (bits ^ (bits >> 14)) & 0x0000CCCC0000CCCCu;
+    bits ^= swap ^ (swap << 14);
+    swap = (bits ^ (bits >> 28)) & 0x00000000F0F0F0F0u;
+    bits ^= swap ^ (swap << 28);
     return bits;
 }
 
 // Doubles, Floats: the vector types of the direct and the separable sums;
-// XGROUP: columns summed at once by the direct sum.
-template <typename Doubles, typename Floats, int XGROUP>
-VECTOR_INLINE void idct_block_kernel(DecoderState& state) {
-    const uint64_t nonzero = nonzero_coefficients(state);
+// YGROUP: lines summed at once by the direct sum.
+template <typename Doubles, typename Floats, int YGROUP>
+VECTOR_INLINE void idct_block_kernel(const TransformTables& t, const Block& coefficients, Block& samples) {
+    const uint64_t terms = nonzero_terms(coefficients);
     // Most blocks of smooth pictures hold a DC coefficient alone. Its two
     // cosines are exactly 1, so each of the 64 sums is 0.0 + its one term.
-    if ((nonzero & ~uint64_t{1}) == 0) {
-        const double sum = state.weight_factors[0][0] * state.coef_block[0][0];
-        const int32_t s = samples_of(Doubles{} + sum)[0];
-        for (auto& column : state.sample_block) column.fill(s);
+    if ((terms & ~uint64_t{1}) == 0) {
+        const double sum = t.weight_factors[0] * coefficients[0];
+        samples.fill(samples_of(Doubles{} + sum)[0]);
         return;
     }
 
-    double weight[8][8];
-    const double magnitude = block_weights<Doubles>(state, weight);
-    if (__builtin_popcountll(nonzero) < SEPARABLE_FROM) return direct_samples<Doubles, XGROUP>(state, weight, nonzero);
-    for (uint64_t left = separable_samples<Floats>(state, weight, magnitude); left != 0; left &= left - 1) {
-        const int x = __builtin_ctzll(left) / 8;
-        const int y = __builtin_ctzll(left) % 8;
-        state.sample_block[x][y] = direct_sample(state, weight, nonzero, x, y);
+    double weight[BLOCK_SIZE];
+    const double magnitude = block_weights<Doubles>(t, coefficients, weight);
+    if (__builtin_popcountll(terms) < SEPARABLE_FROM) return direct_samples<Doubles, YGROUP>(t, weight, terms, samples);
+    for (uint64_t left = separable_samples<Floats>(t, weight, magnitude, samples); left != 0; left &= left - 1) {
+        const int y = __builtin_ctzll(left) / 8;
+        const int x = __builtin_ctzll(left) % 8;
+        samples[8 * y + x] = direct_sample(t, weight, terms, x, y);
     }
 }
 

@@ -5,11 +5,9 @@
 //
 // Each table becomes a code tree through the canonical code assignment of
 // the JPEG standard (Annex C), placed straight into the tree.
-#include <cstdio>
-
-#include "core/fatal.h"
-#include "core/input.h"
-#include "scan/entropy.h"
+#include "core/decode_error.h"
+#include "core/format.h"
+#include "core/messages.h"
 #include "segments/segments.h"
 
 namespace {
@@ -31,7 +29,7 @@ int32_t child_along(HuffmanTree& tree, int32_t node, int32_t bit, int32_t& next_
 
 }  // namespace
 
-void build_code_tree(DecoderState& state, HuffmanTree& tree, const std::array<int32_t, 16>& counts) {
+void build_code_tree(ByteInput& in, HuffmanTree& tree, const std::array<int32_t, 16>& counts) {
     int32_t code = 0;
     int32_t next_free = 1;
     for (int32_t length = 1; length <= MAX_CODE_LENGTH; ++length) {
@@ -47,7 +45,7 @@ void build_code_tree(DecoderState& state, HuffmanTree& tree, const std::array<in
                 rest %= weight;
                 weight /= 2;
             }
-            tree.nodes[node].value = read_segment_byte(state);
+            tree.nodes[node].value = read_segment_byte(in);
             ++code;
         }
         code *= 2;
@@ -90,33 +88,41 @@ void build_lookup(HuffmanTree& tree) {
     }
 }
 
-void read_dht(DecoderState& state) {
+void read_dht(ByteInput& in, TraceSink& trace, HuffmanTables& huffman) {
     // The length only decides whether another table follows; each table is
     // read whole, 17 + n bytes.
-    int32_t remaining = read_segment_u16(state) - 2;
+    int32_t remaining = read_segment_u16(in) - 2;
     while (remaining > 0) {
-        const int32_t tc_th = read_segment_byte(state);
+        const int32_t tc_th = read_segment_byte(in);
         const int32_t tc = tc_th / 16;
         const int32_t th = tc_th % 16;
-        if (tc > 1 || th > 1) fatal_warning("Warning!! Tc & Th is not baseline\n");
+        if (tc > 1 || th > 1) fail(text::huffman_ids_not_baseline());
 
-        std::array<int32_t, 16> counts{};
+        std::array<int32_t, MAX_CODE_LENGTH> counts{};
         int32_t n = 0;
         for (auto& count : counts) {
-            count = read_segment_byte(state);
+            count = read_segment_byte(in);
             n += count;
         }
-        std::printf("huffman tree for Tc = %d, Th = %d, symbol # = %d\n", tc, th, n);
-        for (int32_t i = 0; i < MAX_CODE_LENGTH; ++i) std::printf("Li[%d]=%d ", i, counts[i]);
-        std::printf("\n");
+        trace.put(text::huffman_tree(tc, th, n));
+        trace.put(text::code_counts(counts));
 
-        auto& slot = state.huffman_trees[tc][th];
+        auto& slot = huffman.trees[tc][th];
         slot.reset();
         slot = std::make_unique<HuffmanTree>();
         slot->nodes.assign(static_cast<size_t>(2 * n + 1), HuffmanNode{});
-        build_code_tree(state, *slot, counts);
+        build_code_tree(in, *slot, counts);
         build_lookup(*slot);
 
         remaining -= 17 + n;
     }
+}
+
+int32_t pow_int(int32_t base, int32_t exponent) {
+    if (exponent < 0) fail(text::negative_power(exponent));
+    // Unsigned so that a product past 32 bits wraps instead of overflowing;
+    // the callers' exponents (at most 15) never get there.
+    uint32_t result = 1;
+    for (int32_t i = 0; i < exponent; ++i) result *= static_cast<uint32_t>(base);
+    return static_cast<int32_t>(result);
 }

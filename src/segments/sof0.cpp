@@ -2,54 +2,52 @@
 //   Lf (2), P (1), Y (2), X (2), Nf (1), then per component:
 //   C (1), H/V (1, 4 bits each), Tq (1).
 // Lf must be 8 + 3 x Nf, P must be 8, H and V 1 to 4.
-#include <cstdio>
-
-#include "core/fatal.h"
-#include "core/input.h"
+#include "core/decode_error.h"
+#include "core/format.h"
+#include "core/messages.h"
 #include "segments/segments.h"
 
 namespace {
 
 constexpr int32_t SAMPLE_PRECISION = 8;
 constexpr int32_t MAX_SAMPLING_FACTOR = 4;
-constexpr int32_t MAX_TQ = 3;  // quant_tables holds four tables
+constexpr int32_t MAX_TQ = 3;  // four quantization tables
 
 }  // namespace
 
-void read_sof0(DecoderState& state) {
-    const int32_t lf = read_segment_u16(state);
-    const int32_t p = read_segment_byte(state);
-    if (p != SAMPLE_PRECISION) fatal_warning("Warning!! Sample precision = %d, not equal to 8\n", p);
+void read_sof0(ByteInput& in, TraceSink& trace, FrameHeader& frame) {
+    const int32_t lf = read_segment_u16(in);
+    const int32_t p = read_segment_byte(in);
+    if (p != SAMPLE_PRECISION) fail(text::sample_precision(p));
 
-    state.height = read_segment_u16(state);
-    state.padded_height = round_up_to_block(state.height);
-    state.width = read_segment_u16(state);
-    state.padded_width = round_up_to_block(state.width);
-    std::printf("image size : %d * %d\n", state.width, state.height);
+    frame.height = read_segment_u16(in);
+    frame.padded_height = round_up_to_block(frame.height);
+    frame.width = read_segment_u16(in);
+    frame.padded_width = round_up_to_block(frame.width);
+    trace.put(text::image_size(frame.width, frame.height));
 
-    state.component_count = read_segment_byte(state);
-    if (lf != 3 * state.component_count + 8)
-        fatal_warning("Warning!! Nf = %d, Lf = %d, not consistent\n", state.component_count, lf);
-    std::printf("# of channel = %d\n", state.component_count);
+    frame.component_count = read_segment_byte(in);
+    if (lf != 3 * frame.component_count + 8)
+        fail(text::frame_length(frame.component_count, lf));
+    trace.put(text::channel_count(frame.component_count));
 
     // A second frame header replaces the first one's records.
-    state.components.assign(static_cast<size_t>(state.component_count), FrameComponent{});
-    for (int32_t i = 0; i < state.component_count; ++i) {
-        FrameComponent& component = state.components[i];
-        component.label = read_segment_byte(state);
+    frame.components.assign(static_cast<size_t>(frame.component_count), FrameComponent{});
+    for (int32_t i = 0; i < frame.component_count; ++i) {
+        FrameComponent& component = frame.components[i];
+        component.label = read_segment_byte(in);
         for (int32_t j = 0; j < i; ++j)
-            if (state.components[j].label == component.label) fatal_warning("Warning!! there are the same labels!!\n");
+            if (frame.components[j].label == component.label) fail(text::same_labels());
 
-        const int32_t sampling = read_segment_byte(state);
+        const int32_t sampling = read_segment_byte(in);
         component.H = sampling / 16;
         component.V = sampling % 16;
         if (component.H < 1 || component.H > MAX_SAMPLING_FACTOR || component.V < 1 ||
             component.V > MAX_SAMPLING_FACTOR)
-            fatal_warning("Warning!! H out of range\n");
+            fail(text::sampling_out_of_range());
 
-        component.Tq = read_segment_byte(state);
-        std::printf("channel %d : label = %d H = %d V = %d Tq = %d\n", i, component.label, component.H, component.V,
-                    component.Tq);
-        if (component.Tq > MAX_TQ) fatal_warning("Warning!! Tq = %d out of range\n", component.Tq);
+        component.Tq = read_segment_byte(in);
+        trace.put(text::channel(i, component.label, component.H, component.V, component.Tq));
+        if (component.Tq > MAX_TQ) fail(text::frame_table_out_of_range(component.Tq));
     }
 }

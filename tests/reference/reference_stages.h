@@ -1,14 +1,18 @@
 // The stages of the scan and the output written as literally as the
 // format's arithmetic states them: a bit-serial reader and tree walk, the
-// direct 4096-term inverse DCT, and one putc per output byte with the
+// direct 4096-term inverse DCT, and one byte at a time to the sink with the
 // colour formulas evaluated pixel by pixel. The program's faster stages are
 // tested against these.
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
-#include "core/decoder_state.h"
+#include "core/byte_input.h"
+#include "core/format.h"
+#include "core/io.h"
+#include "scan/planes.h"
+#include "scan/transform_tables.h"
+#include "segments/tables.h"
 
 namespace reference {
 
@@ -19,12 +23,12 @@ struct BitState {
     int32_t bit_count = 8;
 };
 
-int32_t read_bit(DecoderState& state, BitState& bits);
-int32_t decode_symbol(DecoderState& state, BitState& bits, const HuffmanTree& tree);
-void decode_block(DecoderState& state, BitState& bits, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree,
-                  int32_t& dc_pred);
-void dequantize_block(DecoderState& state, int32_t Tq);
-void idct_block(DecoderState& state);
-void write_bmp(DecoderState& state, const std::vector<int32_t>& index);
+int32_t read_bit(ByteInput& in, BitState& bits);
+int32_t decode_symbol(ByteInput& in, BitState& bits, const HuffmanTree& tree);
+void decode_block(ByteInput& in, BitState& bits, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree,
+                  int32_t& dc_pred, Block& coefficients);
+void dequantize_block(const QuantTable& table, Block& coefficients);
+void idct_block(const TransformTables& tables, const Block& coefficients, Block& samples);
+void write_bmp(const Picture& picture, ByteSink& bmp);
 
 }  // namespace reference

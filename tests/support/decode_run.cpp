@@ -1,16 +1,14 @@
 #include "support/decode_run.h"
 
-#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
+#include <algorithm>
+
 #include <fstream>
 #include <iterator>
-#include <new>
+#include <stdexcept>
 
-#include "core/fatal.h"
-#include "core/program.h"
+#include "output/bmp.h"
 
 Bytes read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -29,54 +27,44 @@ std::string temp_folder() {
     return made;
 }
 
-namespace {
-
-std::string without_time_line(const std::string& printed) {
-    const auto at = printed.rfind("\nN58203167: Dec_Speed: ");
-    return at == std::string::npos ? printed : printed.substr(0, at);
-}
-
-}  // namespace
-
-Outcome decode_bytes(const Bytes& jpeg) {
-    const std::string folder = temp_folder();
-    const std::string base = folder + "/picture";
-    write_file(base + ".jpg", jpeg);
-
+Outcome decode_bytes(const Bytes& jpeg, const DecodeOptions& options) {
+    MemorySource source(jpeg);
+    MemorySink bmp;
+    StringTrace trace;
+    const DecodeResult result = decode_jpeg(source, bmp, trace, options);
     Outcome outcome;
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
-    {
-        auto state = std::make_unique<DecoderState>();
-        try {
-            try {
-                run_program(*state, base);
-            } catch (const std::bad_alloc&) {
-                stop_out_of_memory();
-            }
-        } catch (const FatalStop&) {
-            outcome.exit_status = 1;
-        }
-        // As at the end of the process: an output file still open is closed.
-        if (state->out_file) std::fclose(state->out_file);
-        if (state->in_file) std::fclose(state->in_file);
-    }
-    std::fflush(stdout);
-    outcome.trace = without_time_line(testing::internal::GetCapturedStdout());
-    outcome.bmp_exists = std::filesystem::exists(base + ".bmp");
-    if (outcome.bmp_exists) outcome.bmp = read_file(base + ".bmp");
-    std::filesystem::remove_all(folder);
+    outcome.end = result.end;
+    outcome.exit_status = result.end == DecodeResult::End::FAILED ? 1 : 0;
+    outcome.trace = trace.text() + result.warning;
+    outcome.bmp = bmp.bytes();
     return outcome;
 }
 
-StateOnBytes::StateOnBytes(const Bytes& bytes) {
-    init_tables(state);
-    state.in_file = std::tmpfile();
-    std::fwrite(bytes.data(), 1, bytes.size(), state.in_file);
-    std::rewind(state.in_file);
+DecodeOn::DecodeOn(const Bytes& from, const DecodeOptions& options)
+    : bytes(from), source(bytes), decode(source, bmp, trace, options) {}
+
+Picture picture_of(int32_t width, int32_t height, const std::vector<FrameComponent>& components,
+                   const std::function<int32_t(size_t, int32_t, int32_t)>& sample) {
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.components = components;
+    picture.planes.resize(components.size());
+    int32_t h_max = 1, v_max = 1;
+    for (const auto& c : components) h_max = std::max(h_max, c.H), v_max = std::max(v_max, c.V);
+    for (size_t i = 0; i < components.size(); ++i) {
+        ComponentPlane& plane = picture.planes[i];
+        if (!allocate_plane(plane, (width + 7) / 8 * 8 * components[i].H / h_max + 8,
+                            (height + 7) / 8 * 8 * components[i].V / v_max + 8))
+            throw std::bad_alloc();
+        for (int32_t y = 0; y < plane.rows; ++y)
+            for (int32_t x = 0; x < plane.columns; ++x) plane.row(y)[x] = sample(i, x, y);
+    }
+    return picture;
 }
 
-StateOnBytes::~StateOnBytes() {
-    if (state.in_file) std::fclose(state.in_file);
-    if (state.out_file) std::fclose(state.out_file);
+Bytes bmp_of(const Picture& picture, SimdPath simd, bool second_thread) {
+    MemorySink bmp;
+    write_bmp(picture, simd, second_thread, bmp);
+    return bmp.bytes();
 }

@@ -1,46 +1,57 @@
-// Runs the decoder in-process on bytes held by the test, as the program
-// would on a file, and collects what it printed and wrote.
+// Runs the decoder in-process on bytes held by the test, from memory to
+// memory, and collects what it traced and wrote.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "core/decoder_state.h"
+#include "core/decode.h"
+#include "core/decode_error.h"
+#include "core/decoder.h"
 
 using Bytes = std::vector<uint8_t>;
 
-// Thrown by the tests' fatal stop in place of ending the process.
-struct FatalStop {
-    std::string line;
-};
-
 struct Outcome {
-    int exit_status = 0;
-    std::string trace;  // everything printed, decode-time line excluded
-    bool bmp_exists = false;
+    int exit_status = 0;  // the interactive program's: 1 for a failed decode
+    std::string trace;    // a failed decode's warning line last, as the program prints it
     Bytes bmp;
+    DecodeResult::End end = DecodeResult::End::FINISHED;
 };
 
-// Writes `jpeg` to a temporary folder and runs the program's steps on it.
-Outcome decode_bytes(const Bytes& jpeg);
+Outcome decode_bytes(const Bytes& jpeg, const DecodeOptions& options = {});
 
-// A DecoderState after init_tables whose input is `bytes`.
-struct StateOnBytes {
-    explicit StateOnBytes(const Bytes& bytes);
-    ~StateOnBytes();
-    StateOnBytes(const StateOnBytes&) = delete;
-    StateOnBytes& operator=(const StateOnBytes&) = delete;
-    DecoderState state;
+// A decode record over `bytes`, for the tests of its parts.
+struct DecodeOn {
+    explicit DecodeOn(const Bytes& bytes, const DecodeOptions& options = {});
+    DecodeOn(const DecodeOn&) = delete;
+    DecodeOn& operator=(const DecodeOn&) = delete;
+
+    Bytes bytes;
+    MemorySource source;
+    MemorySink bmp;
+    StringTrace trace;
+    Decode decode;
+    ByteInput& input = decode.input;
 };
 
-// Runs `body`, returning the line of the fatal stop it made, or "" when it
-// returned normally.
+// The planes of a width x height picture of the given factors, a block
+// larger each way than the writer reads, each sample from `sample`(plane,
+// x, y).
+Picture picture_of(int32_t width, int32_t height, const std::vector<FrameComponent>& components,
+                   const std::function<int32_t(size_t, int32_t, int32_t)>& sample);
+
+// The BMP that the writer makes of `picture`, into memory.
+Bytes bmp_of(const Picture& picture, SimdPath simd = best_simd_path(), bool second_thread = true);
+
+// Runs `body`, returning the warning line of the DecodeError it threw, or
+// "" when it returned normally.
 template <typename Body>
 std::string fatal_line_of(Body&& body) {
     try {
         body();
-    } catch (const FatalStop& stop) {
+    } catch (const DecodeError& stop) {
         return stop.line;
     }
     return "";

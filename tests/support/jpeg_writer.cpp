@@ -3,7 +3,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "scan/transform.h"
+#include "core/format.h"
 
 const HuffmanSpec DC_LUMINANCE = {{0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
 const HuffmanSpec DC_CHROMINANCE = {{0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
@@ -246,7 +246,7 @@ Bytes encode_picture(int width, int height, const std::vector<ComponentSpec>& co
     auto forward_dct = [&](int c, int bx, int by) {
         ZigzagBlock block{};
         for (int k = 0; k < 64; ++k) {
-            const int u = ZIGZAG_UV[k][0], v = ZIGZAG_UV[k][1];
+            const int u = ZIGZAG[k] % 8, v = ZIGZAG[k] / 8;
             double sum = 0;
             for (int x = 0; x < 8; ++x)
                 for (int y = 0; y < 8; ++y)

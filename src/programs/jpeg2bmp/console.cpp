@@ -1,8 +1,9 @@
-// The console wait and the fatal stop of the program itself.
-#include "core/platform.h"
+#include "programs/jpeg2bmp/console.h"
 
 #include <cstdio>
 #include <cstdlib>
+
+#include "core/messages.h"
 
 #ifdef _WIN32
 
@@ -35,7 +36,7 @@ void restore_and_reraise(int signal_number) {
 // one to press a key, so they do not wait.
 void console_wait() {
     if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved_mode) != 0) return;
-    std::fputs("Press any key to continue . . . ", stdout);
+    std::fputs(text::press_any_key().c_str(), stdout);
     std::fflush(stdout);
     tcflush(STDIN_FILENO, TCIFLUSH);
 
@@ -61,12 +62,3 @@ void console_wait() {
 }
 
 #endif
-
-void fatal_stop(const char* line) {
-    std::fputs(line, stdout);
-    console_wait();
-    // The block worker of a scan may still be running: the process ends
-    // without destroying anything under it, once every stream is flushed.
-    std::fflush(nullptr);
-    std::_Exit(1);
-}

@@ -1,0 +1,33 @@
+// The record of one decode, made of its parts. Each part has one owner:
+// the marker walk's thread reads the input and the segments into the
+// tables and the frame, the scan fills the planes (with the second thread,
+// which reads the tables and the transform tables and writes the planes
+// only while the scan runs), and the writer reads the planes. The transform
+// tables are shared by every decode and never written.
+#pragma once
+
+#include "core/byte_input.h"
+#include "core/decoder.h"
+#include "core/io.h"
+#include "scan/planes.h"
+#include "segments/frame.h"
+#include "segments/tables.h"
+
+struct Decode {
+    Decode(ByteSource& jpeg, ByteSink& bmp_sink, TraceSink& trace_sink, const DecodeOptions& decode_options)
+        : input(jpeg), bmp(bmp_sink), trace(trace_sink), options(decode_options) {}
+
+    ByteInput input;
+    ByteSink& bmp;
+    TraceSink& trace;
+    const DecodeOptions options;
+
+    QuantTables quant;
+    HuffmanTables huffman;
+    FrameHeader frame;
+    // From the scan to the end of the decode.
+    Picture picture;
+    // Set once the BMP has been written and closed: from then on the end of
+    // the input ends the walk quietly and a second scan is refused.
+    bool picture_written = false;
+};

@@ -1,0 +1,49 @@
+// The decoder's interface: one baseline JPEG stream in, one BMP out, and a
+// trace of every marker, table, frame, scan and plane on the way.
+//
+//   FileSource source(stdin);
+//   FileSink bmp(std::fopen("picture.bmp", "wb"), "picture.bmp");
+//   StreamTrace trace(stdout);
+//   const DecodeResult result = decode_jpeg(source, bmp, trace);
+//
+// A decode never ends the process, prints only to its trace and throws
+// nothing: whatever stops it comes back as its warning line, with the
+// second thread joined and everything it allocated released.
+#pragma once
+
+#include <string>
+
+#include "core/io.h"
+
+// Which vector instructions the block transform and the colour conversion
+// use; every path gives the same bytes.
+enum class SimdPath { BASELINE, AVX2 };
+
+// The best path this processor has.
+SimdPath best_simd_path();
+
+struct DecodeOptions {
+    SimdPath simd = best_simd_path();
+    // Whether dequantization, the inverse DCT and the colour conversion also
+    // run on a second thread (where the process may use two processors).
+    bool second_thread = true;
+};
+
+struct DecodeResult {
+    enum class End {
+        // EOI, or the input's end after the picture was written, or a second
+        // scan refused (its line is in the trace).
+        FINISHED,
+        // A marker the walk does not handle; its line is the trace's last.
+        UNKNOWN_MARKER,
+        // The decode stopped at a fault: `warning` says which.
+        FAILED,
+    };
+    End end = End::FINISHED;
+    std::string warning;  // one line, '\n' included; empty unless FAILED
+};
+
+// Decodes `jpeg` from where it stands into `bmp`. The BMP is written and
+// `bmp` closed once the scan is decoded; a decode that fails before then
+// writes nothing to it, one that fails after keeps the picture.
+DecodeResult decode_jpeg(ByteSource& jpeg, ByteSink& bmp, TraceSink& trace, const DecodeOptions& options = {});

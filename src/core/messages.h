@@ -1,0 +1,66 @@
+// Every line the programs print: the prompt, the trace of the decode, the
+// warnings that stop it and the time line. Each is named here and written
+// out once, in messages.cpp; no other file repeats any of it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace text {
+
+// The interactive program's own lines.
+std::string prompt();
+std::string open_file_error(const std::string& name);
+std::string write_file_error(const std::string& name);
+std::string decode_time(double milliseconds);
+std::string press_any_key();
+
+// The trace, a line per marker and per header field.
+std::string begin_of_image();
+std::string application_segment();
+std::string comment();
+std::string quantization_table();
+std::string frame_header();
+std::string huffman_tables();
+std::string start_of_scan();
+std::string end_of_image();
+std::string unknown_marker(int code);
+std::string image_size(int32_t width, int32_t height);
+std::string channel_count(int32_t count);
+std::string channel(int32_t i, int32_t label, int32_t h, int32_t v, int32_t tq);
+std::string huffman_tree(int32_t tc, int32_t th, int32_t symbols);
+std::string code_counts(const std::array<int32_t, 16>& counts);
+std::string scan_index(int32_t i, int32_t position);
+std::string largest_factors(int32_t h_max, int32_t v_max);
+std::string plane_size(int32_t i, int32_t columns, int32_t rows);
+std::string writing_picture();
+std::string second_scan_refused();
+
+// The warnings that stop a decode.
+std::string negative_power(int32_t exponent);
+std::string huffman_ids_not_baseline();
+std::string quantization_precision_not_baseline(int32_t pq_tq);
+std::string quantization_id_out_of_range(int32_t pq_tq);
+std::string quantization_entry_zero(int32_t tq, int32_t i);
+std::string sample_precision(int32_t p);
+std::string frame_length(int32_t nf, int32_t lf);
+std::string same_labels();
+std::string sampling_out_of_range();
+std::string frame_table_out_of_range(int32_t tq);
+std::string scan_component_count(int32_t ns, int32_t nf);
+std::string spectral_start();
+std::string spectral_end();
+std::string approximation();
+std::string no_such_component(int32_t cs);
+std::string layout_not_supported();
+std::string no_such_huffman_table(int32_t td, int32_t ta);
+std::string picture_too_large();
+std::string end_of_file();
+std::string out_of_memory();
+std::string invalid_huffman_code();
+std::string dc_category(int32_t t);
+std::string ac_run_past_block();
+std::string write_error(const std::string& name);
+
+}  // namespace text
