@@ -1,15 +1,38 @@
 // The hand-over of batches to the second thread: order, reuse of the ring,
-// work taken back from a slow worker, and work abandoned half way.
+// work taken back from a slow worker, and work abandoned half way. The
+// threads are held where a test needs them by gates the test opens itself.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <thread>
+#include <condition_variable>
+#include <mutex>
 #include <vector>
 
 #include "core/batch_pipeline.h"
+#include "system/system.h"
 
 namespace {
+
+// Closed until opened; wait() returns once it is open.
+class Gate {
+public:
+    void open() {
+        {
+            const std::lock_guard lock(mutex_);
+            open_ = true;
+        }
+        changed_.notify_all();
+    }
+    void wait() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return open_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false;
+};
 
 struct Numbered {
     int number = -1;
@@ -47,27 +70,29 @@ TEST(BatchPipeline, EveryBatchIsRunOnceAndComesBackInOrder) {
 
 TEST(BatchPipeline, TheFillingThreadRunsTheBatchesAStalledWorkerCannot) {
     // The worker stalls over batch 0, as one that loses its processor
-    // would. The filling thread, needing batch 0's place for batch 4, must
-    // run batches 1 to 3 itself meanwhile, not wait for the worker to get
-    // to them.
-    std::atomic<bool> worker_stalled{false};
+    // would, until the filling thread has run batch 3. Needing batch 0's
+    // place for batch 4, the filling thread must run batches 1 to 3 itself
+    // meanwhile, not wait for the worker to get to them.
+    if (usable_processors() < 2) GTEST_SKIP() << "no second thread with one processor";
+    Gate worker_took_batch_0, filler_ran_batch_3;
     std::atomic<int> by_filler{0};
     int by_filler_during_the_stall = -1;
     std::vector<int> results(8, -1);
     {
         BatchPipeline<Numbered> pipeline(4, true, [&](Numbered& batch, Runner runner) {
             if (runner == Runner::WORKER && batch.number == 0) {
-                worker_stalled.store(true);
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                worker_took_batch_0.open();
+                filler_ran_batch_3.wait();
                 by_filler_during_the_stall = by_filler.load();
             }
             if (runner == Runner::FILLER) ++by_filler;
             results[static_cast<size_t>(batch.number)] = batch.number;
+            if (runner == Runner::FILLER && batch.number == 3) filler_ran_batch_3.open();
         });
         for (int n = 0; n < 8; ++n) {
             pipeline.next().number = n;
             pipeline.publish();
-            while (n == 0 && !worker_stalled.load()) std::this_thread::yield();
+            if (n == 0) worker_took_batch_0.wait();
         }
         pipeline.finish();
     }
@@ -76,21 +101,27 @@ TEST(BatchPipeline, TheFillingThreadRunsTheBatchesAStalledWorkerCannot) {
 }
 
 TEST(BatchPipeline, AbandonedWorkStopsAfterABatchAlreadyBegun) {
-    // The filler hands over a full ring of slow batches and gives up at
-    // once, as a scan does that stops on bad data: the pipeline must end
-    // without running the rest.
+    // The filler hands over a full ring of batches and gives up while the
+    // worker is inside the first, as a scan does that stops on bad data:
+    // the worker ends that batch and runs none of the others.
+    if (usable_processors() < 2) GTEST_SKIP() << "no second thread with one processor";
+    Gate worker_began, abandoned;
     std::atomic<int> runs{0};
     {
         BatchPipeline<Numbered> pipeline(8, true, [&](Numbered&, Runner) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            worker_began.open();
+            abandoned.wait();
             ++runs;
         });
         for (int n = 0; n < 8; ++n) {
             pipeline.next();
             pipeline.publish();
         }
+        worker_began.wait();
+        pipeline.abandon();
+        abandoned.open();
     }
-    EXPECT_LT(runs.load(), 8);
+    EXPECT_EQ(runs.load(), 1);
 }
 
 }  // namespace

@@ -40,7 +40,8 @@ bool FileSink::close() {
 }
 
 bool MemorySink::write(const uint8_t* bytes, size_t count) {
-    bytes_.insert(bytes_.end(), bytes, bytes + count);
+    write_at(position_, bytes, count);
+    position_ += count;
     return true;
 }
 

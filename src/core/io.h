@@ -42,8 +42,9 @@ private:
     size_t pos_ = 0;
 };
 
-// The BMP file. Bytes are appended in order; a sink that can seek also
-// takes bytes at any offset, so that rows finished out of order can be
+// The BMP file. write() puts bytes after those it wrote before; a sink
+// that can seek also takes bytes at any offset with write_at(), which
+// leaves that position alone, so that rows finished out of order can be
 // placed. `name` is what a write error reports.
 class ByteSink {
 public:
@@ -91,6 +92,7 @@ public:
 private:
     std::string name_;
     std::vector<uint8_t> bytes_;
+    size_t position_ = 0;
 };
 
 // The trace: whole lines, each ending in '\n' (the last may be a line
