@@ -20,7 +20,7 @@ FileSink::FileSink(std::FILE* file, std::string name) : file_(file), name_(std::
     // Nothing has gone through the stream yet, as setvbuf needs. Each write
     // is large (a batch of rows), so the stream's own buffer would only copy
     // every byte once more.
-    std::setvbuf(file, nullptr, _IONBF, 0);
+    if (file) std::setvbuf(file, nullptr, _IONBF, 0);
 }
 
 bool FileSink::write(const uint8_t* bytes, size_t count) {

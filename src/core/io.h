@@ -60,7 +60,8 @@ public:
 
 // A file opened for writing, owned from here on and written unbuffered:
 // what a decode has written is in the file at any moment, also when the
-// decode stops.
+// decode stops. A null file (one that could not be opened) fails every
+// write.
 class FileSink final : public ByteSink {
 public:
     FileSink(std::FILE* file, std::string name);

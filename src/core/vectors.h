@@ -19,7 +19,6 @@
 namespace {
 
 typedef double Double2 __attribute__((vector_size(16)));
-typedef int32_t Int2 __attribute__((vector_size(8)));
 typedef double Double4 __attribute__((vector_size(32)));
 typedef int32_t Int4 __attribute__((vector_size(16)));
 typedef float Float4 __attribute__((vector_size(16)));
@@ -64,19 +63,6 @@ VECTOR_INLINE uint32_t nonzero_lanes(Int4 v) {
 
 VECTOR_INLINE uint32_t nonzero_lanes(Int8 v) {
     return nonzero_lanes(Int4{v[0], v[1], v[2], v[3]}) | nonzero_lanes(Int4{v[4], v[5], v[6], v[7]}) << 4;
-}
-
-// Four lanes of four vectors swapped across: lane j of vector i goes to
-// lane i of vector j.
-VECTOR_INLINE void transpose4(Int4 (&v)[4]) {
-    const Int4 a = __builtin_shufflevector(v[0], v[1], 0, 4, 1, 5);
-    const Int4 b = __builtin_shufflevector(v[2], v[3], 0, 4, 1, 5);
-    const Int4 c = __builtin_shufflevector(v[0], v[1], 2, 6, 3, 7);
-    const Int4 d = __builtin_shufflevector(v[2], v[3], 2, 6, 3, 7);
-    v[0] = __builtin_shufflevector(a, b, 0, 1, 4, 5);
-    v[1] = __builtin_shufflevector(a, b, 2, 3, 6, 7);
-    v[2] = __builtin_shufflevector(c, d, 0, 1, 4, 5);
-    v[3] = __builtin_shufflevector(c, d, 2, 3, 6, 7);
 }
 
 template <typename Ints>
