@@ -23,7 +23,10 @@ std::vector<Block> random_blocks(int nonzero) {
     for (Block& block : blocks) {
         block = {};
         block[0] = static_cast<int32_t>(random() % 2000) - 1000;
-        for (int i = 1; i < nonzero; ++i) block[random() % 64] = static_cast<int32_t>(random() % 200) - 100;
+        for (int i = 1; i < nonzero; ++i) {
+            const uint32_t u = random() % 8, v = random() % 8;
+            block[8 * v + u] = static_cast<int32_t>(random() % 200) - 100;
+        }
     }
     return blocks;
 }
