@@ -84,9 +84,9 @@ void entropy(benchmark::State& run, bool literal) {
         run.PauseTiming();
         DecodeOn on(bytes);
         HuffmanTables& huffman = on.decode.huffman;
-        read_dht(on.input, on.trace, huffman);
+        read_dht(on.input, on.trace, Walk::BASELINE, huffman);
         read_byte(on.input), read_byte(on.input);
-        read_dht(on.input, on.trace, huffman);
+        read_dht(on.input, on.trace, Walk::BASELINE, huffman);
         run.ResumeTiming();
         int32_t pred = 0;
         reference::BitState literal_bits;

@@ -25,9 +25,9 @@ uint32_t u32_at(const Bytes& bytes, size_t at) {
 
 // Decodes `file` and checks the outcome is one of the program's own, within
 // a few seconds.
-Outcome decode_checked(const Bytes& file) {
+Outcome decode_checked(const Bytes& file, Walk walk = Walk::BASELINE) {
     const auto start = std::chrono::steady_clock::now();
-    const Outcome outcome = decode_bytes(file);
+    const Outcome outcome = decode_bytes(file, DecodeOptions{.walk = walk});
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_LT(seconds, 3.0);
     EXPECT_TRUE(outcome.exit_status == 0 || outcome.exit_status == 1);
@@ -96,6 +96,34 @@ TEST(BadInput, BitFlipsAndByteSubstitutionsEverywhere) {
             const uint8_t values[] = {0x00, 0x01, 0xFF, 0x7F, 0x80, static_cast<uint8_t>(random())};
             substituted[offset] = values[random() % 6];
             decode_checked(substituted);
+        }
+    }
+}
+
+TEST(BadInput, ExtendedFilesCutOrDamagedAnywhere) {
+    // Restart intervals, metadata segments (an Exif thumbnail with markers
+    // of its own inside), 16-bit tables.
+    std::mt19937 random(23);
+    for (const char* name : {"reencoded/chelsea_420.restart_5_blocks.jpg", "reencoded/rocket_icc.copy_all_restart_row.jpg",
+                             "reencoded/chelsea_420.exif_copy_all_restart_row.jpg", "chelsea_q10_16bit_tables.jpg"}) {
+        SCOPED_TRACE(name);
+        const Bytes file = sample(name);
+        const Outcome whole = decode_checked(file, Walk::EXTENDED);
+        ASSERT_EQ(whole.exit_status, 0) << whole.trace;
+        const size_t scan_end = file.size() - 2;
+        for (size_t length = 0; length < scan_end; length += length < 2000 ? 1 : 211) {
+            SCOPED_TRACE(length);
+            const Outcome cut = decode_checked(Bytes(file.begin(), file.begin() + static_cast<long>(length)), Walk::EXTENDED);
+            EXPECT_EQ(cut.exit_status, 1);
+            EXPECT_EQ(cut.trace.substr(cut.trace.size() - 32), "Warning! unexpected end of file\n");
+            EXPECT_TRUE(cut.bmp.empty());
+        }
+        for (int i = 0; i < 400; ++i) {
+            Bytes damaged = file;
+            const size_t offset = random() % (i < 200 ? std::min<size_t>(file.size(), 2000) : file.size());
+            damaged[offset] ^= static_cast<uint8_t>(1u << (random() % 8));
+            SCOPED_TRACE(offset);
+            decode_checked(damaged, Walk::EXTENDED);
         }
     }
 }

@@ -199,7 +199,7 @@ BlockRun decode_blocks(const Bytes& tables_and_data, int count, bool literal) {
     const std::string table_warning = fatal_line_of([&] {
         for (int i = 0; i < 2; ++i) {
             read_byte(on.input), read_byte(on.input);
-            read_dht(on.input, on.trace, huffman);
+            read_dht(on.input, on.trace, Walk::BASELINE, huffman);
         }
     });
     if (!table_warning.empty()) return run;

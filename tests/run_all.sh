@@ -23,7 +23,7 @@ configuration() {
   cmake -S . -B "build-$name" "$@" >/dev/null
   cmake --build "build-$name" -j "$jobs" >/dev/null
   # shellcheck disable=SC2086
-  ctest --test-dir "build-$name" --output-on-failure -j "$jobs" $ctest_args
+  ctest --test-dir "build-$name" --output-on-failure --no-tests=error -j "$jobs" $ctest_args
 }
 
 configuration release "" -- -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++

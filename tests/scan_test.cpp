@@ -215,7 +215,7 @@ struct CraftedBlock {
         on = std::make_unique<DecodeOn>(file);
         for (int i = 0; i < 2; ++i) {
             read_byte(on->input), read_byte(on->input);
-            read_dht(on->input, on->trace, on->decode.huffman);
+            read_dht(on->input, on->trace, Walk::BASELINE, on->decode.huffman);
         }
         reader = std::make_unique<BitReader>(on->input);
         pred = start_pred;
@@ -423,6 +423,47 @@ TEST(EndToEnd, EncodedPictureDecodesCloseToItsSamples) {
     for (int c = 0; c < 3; ++c)
         for (int x = 0; x < 48; ++x)
             for (int y = 0; y < 32; ++y) EXPECT_NEAR(decoded.sample(c, x, y), sample(c, x, y), 2);
+}
+
+}  // namespace
+
+namespace {
+
+// The extended walk's restart intervals: the markers in turn, fill bytes
+// before them, and a marker out of turn or missing.
+TEST(RestartIntervals, MarkersInTurnFillBytesAndMarkersMissing) {
+    const DecodeOptions extended{.walk = Walk::EXTENDED};
+    const Bytes file = read_file(JPEG2BMP_DATA "/reencoded/chelsea_420.restart_5_blocks.jpg");
+    const Outcome whole = decode_bytes(file, extended);
+    ASSERT_EQ(whole.exit_status, 0) << whole.trace;
+    const size_t scan = std::string(file.begin(), file.end()).find("\xFF\xDA");
+    size_t first_rst = scan;
+    while (!(file[first_rst] == 0xFF && file[first_rst + 1] == 0xD0)) ++first_rst;
+
+    Bytes filled = file;
+    filled.insert(filled.begin() + static_cast<long>(first_rst), {0xFF, 0xFF});
+    EXPECT_EQ(decode_bytes(filled, extended).bmp, whole.bmp);
+
+    Bytes stray = file;
+    stray.insert(stray.end() - 2, {0xFF, 0xD3});  // some encoders end on one
+    EXPECT_EQ(decode_bytes(stray, extended).bmp, whole.bmp);
+
+    Bytes out_of_turn = file;
+    out_of_turn[first_rst + 1] = 0xD1;
+    Outcome outcome = decode_bytes(out_of_turn, extended);
+    EXPECT_EQ(outcome.exit_status, 1);
+    EXPECT_EQ(outcome.trace.substr(outcome.trace.rfind("\n", outcome.trace.size() - 2) + 1),
+              "Warning! restart marker RST0 missing\n");
+    EXPECT_TRUE(outcome.bmp.empty());
+
+    Bytes missing = file;
+    missing.erase(missing.begin() + static_cast<long>(first_rst), missing.begin() + static_cast<long>(first_rst) + 2);
+    outcome = decode_bytes(missing, extended);
+    EXPECT_EQ(outcome.exit_status, 1);
+    EXPECT_TRUE(outcome.bmp.empty());
+
+    // The baseline walk stops at DRI, as the interactive program does.
+    EXPECT_EQ(decode_bytes(file).end, DecodeResult::End::UNKNOWN_MARKER);
 }
 
 }  // namespace

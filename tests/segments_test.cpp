@@ -40,7 +40,7 @@ TEST(Dqt, TwoTablesInOneSegmentAreStoredInOrder) {
     segment.push_back(0x03);
     for (int i = 0; i < 64; ++i) segment.push_back(static_cast<uint8_t>(200 - i));
     DecodeOn s(segment);
-    read_dqt(s.input, s.decode.quant);
+    read_dqt(s.input, Walk::BASELINE, s.decode.quant);
     for (int i = 0; i < 64; ++i) {
         EXPECT_EQ(s.decode.quant.tables[0][i], i + 1);
         EXPECT_EQ(s.decode.quant.tables[3][i], 200 - i);
@@ -53,12 +53,12 @@ TEST(Dqt, ShortLengthStillReadsTheWholeTableAndLengthTwoReadsNothing) {
     for (int i = 0; i < 64; ++i) segment.push_back(7);
     segment.push_back(0x42);
     DecodeOn s(segment);
-    read_dqt(s.input, s.decode.quant);
+    read_dqt(s.input, Walk::BASELINE, s.decode.quant);
     EXPECT_EQ(s.decode.quant.tables[1][63], 7);
     EXPECT_EQ(read_byte(s.input), 0x42);
 
     DecodeOn empty({0x00, 0x02, 0x05});
-    read_dqt(empty.input, empty.decode.quant);
+    read_dqt(empty.input, Walk::BASELINE, empty.decode.quant);
     EXPECT_EQ(input_offset(empty.input), 2u);
 }
 
@@ -93,7 +93,7 @@ TEST(Sof0, SizesComponentsAndTheirTrace) {
               "channel 2 : label = 3 H = 1 V = 1 Tq = 1\nEnd of image\n");
 
     DecodeOn frame(Bytes(jpeg.data().begin() + 4, jpeg.data().end()));
-    read_sof0(frame.input, frame.trace, frame.decode.frame);
+    read_sof0(frame.input, frame.trace, Walk::BASELINE, frame.decode.frame);
     EXPECT_EQ(frame.decode.frame.width, 100);
     EXPECT_EQ(frame.decode.frame.height, 75);
     EXPECT_EQ(frame.decode.frame.padded_width, 104);
@@ -108,11 +108,11 @@ TEST(Sof0, MultipleOfEightKeepsItsSizeAndASecondFrameReplacesTheFirst) {
     jpeg.sof0(64, 64, YCC_420).sof0(9, 17, {{5, 1, 1, 2}});
     DecodeOn s(jpeg.data());
     read_byte(s.input), read_byte(s.input);
-    read_sof0(s.input, s.trace, s.decode.frame);
+    read_sof0(s.input, s.trace, Walk::BASELINE, s.decode.frame);
     EXPECT_EQ(s.decode.frame.padded_width, 64);
     EXPECT_EQ(s.decode.frame.padded_height, 64);
     read_byte(s.input), read_byte(s.input);
-    read_sof0(s.input, s.trace, s.decode.frame);
+    read_sof0(s.input, s.trace, Walk::BASELINE, s.decode.frame);
     EXPECT_EQ(s.decode.frame.padded_width, 16);
     EXPECT_EQ(s.decode.frame.padded_height, 24);
     ASSERT_EQ(s.decode.frame.components.size(), 1u);
@@ -174,7 +174,7 @@ std::unique_ptr<HuffmanTree> tree_from(const HuffmanSpec& spec) {
     JpegWriter jpeg;
     jpeg.dht(0x00, spec);
     DecodeOn s(Bytes(jpeg.data().begin() + 2, jpeg.data().end()));
-    read_dht(s.input, s.trace, s.decode.huffman);
+    read_dht(s.input, s.trace, Walk::BASELINE, s.decode.huffman);
     return std::move(s.decode.huffman.trees[0][0]);
 }
 
@@ -245,7 +245,7 @@ TEST(Dht, FourTablesInOneSegmentFillTheirSlotsWithTwoLinesEach) {
               "End of image\n");
 
     DecodeOn s(Bytes(jpeg.data().begin() + 4, jpeg.data().end()));
-    read_dht(s.input, s.trace, s.decode.huffman);
+    read_dht(s.input, s.trace, Walk::BASELINE, s.decode.huffman);
     EXPECT_EQ(s.decode.huffman.trees[0][0]->nodes.size(), 25u);
     EXPECT_EQ(s.decode.huffman.trees[1][0]->nodes.size(), 325u);
     EXPECT_EQ(s.decode.huffman.trees[0][1]->nodes.size(), 25u);
@@ -266,7 +266,7 @@ TEST(Dht, LengthTwoReadsNothingAndEmptyCountsGiveARootAlone) {
     JpegWriter two;
     two.segment(0xC4, payload);
     DecodeOn s(Bytes(two.data().begin() + 2, two.data().end()));
-    read_dht(s.input, s.trace, s.decode.huffman);
+    read_dht(s.input, s.trace, Walk::BASELINE, s.decode.huffman);
     const std::string printed = s.trace.text();
     EXPECT_EQ(printed.substr(0, printed.find('\n')), "huffman tree for Tc = 0, Th = 1, symbol # = 0");
     EXPECT_EQ(s.decode.huffman.trees[0][1]->nodes.size(), 1u);
@@ -281,9 +281,9 @@ TEST(Dht, ALaterTableReplacesTheTreeInItsSlot) {
     jpeg.dht(0x00, DC_LUMINANCE).dht(0x00, other);
     DecodeOn s(jpeg.data());
     read_byte(s.input), read_byte(s.input);
-    read_dht(s.input, s.trace, s.decode.huffman);
+    read_dht(s.input, s.trace, Walk::BASELINE, s.decode.huffman);
     read_byte(s.input), read_byte(s.input);
-    read_dht(s.input, s.trace, s.decode.huffman);
+    read_dht(s.input, s.trace, Walk::BASELINE, s.decode.huffman);
     EXPECT_EQ(symbol_at(*s.decode.huffman.trees[0][0], "0"), 5);
     EXPECT_EQ(symbol_at(*s.decode.huffman.trees[0][0], "1"), 6);
 }

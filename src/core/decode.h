@@ -25,9 +25,15 @@ struct Decode {
     QuantTables quant;
     HuffmanTables huffman;
     FrameHeader frame;
+    // Of an extended file: the MCUs of a restart interval (0: none), and
+    // the colour transform of an Adobe segment (-1: none seen).
+    int32_t restart_interval = 0;
+    int32_t adobe_transform = -1;
     // From the scan to the end of the decode.
     Picture picture;
     // Set once the BMP has been written and closed: from then on the end of
     // the input ends the walk quietly and a second scan is refused.
     bool picture_written = false;
+    // The code of the marker that ended a baseline walk.
+    int unknown_marker = 0;
 };

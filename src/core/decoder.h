@@ -22,7 +22,21 @@ enum class SimdPath { BASELINE, AVX2 };
 // The best path this processor has.
 SimdPath best_simd_path();
 
+// Which files a decode takes.
+enum class Walk {
+    // The interactive program's walk: the markers of a baseline file and
+    // nothing else (APP0 and COM passed over up to the next 0xFF, any other
+    // marker ends the walk).
+    BASELINE,
+    // Everyday files: every APPn and COM skipped by its length, fill bytes
+    // before a marker, restart intervals, extended sequential frames
+    // (SOF1) with Huffman tables 0 to 3, 16-bit quantization tables. What
+    // it does not decode it refuses by name.
+    EXTENDED,
+};
+
 struct DecodeOptions {
+    Walk walk = Walk::BASELINE;
     SimdPath simd = best_simd_path();
     // Whether dequantization, the inverse DCT and the colour conversion also
     // run on a second thread (where the process may use two processors).
@@ -34,13 +48,17 @@ struct DecodeResult {
         // EOI, or the input's end after the picture was written, or a second
         // scan refused (its line is in the trace).
         FINISHED,
-        // A marker the walk does not handle; its line is the trace's last.
+        // A marker the baseline walk does not handle; its line is the
+        // trace's last.
         UNKNOWN_MARKER,
         // The decode stopped at a fault: `warning` says which.
         FAILED,
     };
     End end = End::FINISHED;
     std::string warning;  // one line, '\n' included; empty unless FAILED
+    int marker = 0;       // the code of the marker of UNKNOWN_MARKER
+    // Whether the BMP was written whole (and the sink closed).
+    bool picture_written = false;
 };
 
 // Decodes `jpeg` from where it stands into `bmp`. The BMP is written and

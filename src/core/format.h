@@ -10,14 +10,32 @@
 inline constexpr int MARKER_PREFIX = 0xFF;
 
 enum MarkerCode : int {
-    SOF0 = 0xC0,
+    SOF0 = 0xC0,  // baseline sequential, Huffman coding
+    SOF1 = 0xC1,  // extended sequential, Huffman coding
+    SOF2 = 0xC2,  // progressive, Huffman coding
+    SOF3 = 0xC3,  // lossless, Huffman coding
     DHT = 0xC4,
+    SOF5 = 0xC5,  // SOF5 to SOF7: hierarchical, Huffman coding
+    SOF7 = 0xC7,
+    JPG = 0xC8,   // reserved
+    SOF9 = 0xC9,  // extended sequential, arithmetic coding
+    SOF10 = 0xCA,  // progressive, arithmetic coding
+    SOF11 = 0xCB,  // lossless, arithmetic coding
+    DAC = 0xCC,
+    SOF13 = 0xCD,  // SOF13 to SOF15: hierarchical, arithmetic coding
+    SOF15 = 0xCF,
+    RST0 = 0xD0,  // RST0 to RST7: restart markers, numbered modulo 8
+    RST7 = 0xD7,
     SOI = 0xD8,
     EOI = 0xD9,
     SOS = 0xDA,
     DQT = 0xDB,
-    APP0 = 0xE0,
+    DNL = 0xDC,
+    DRI = 0xDD,
+    APP0 = 0xE0,  // APP0 to APP15: application segments
+    APP15 = 0xEF,
     COM = 0xFE,
+    TEM = 0x01,
 };
 
 // A block of 8 x 8 values held as 64 entries, line after line: the

@@ -1,11 +1,16 @@
 #include "core/io.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "system/system.h"
 
-size_t FileSource::read(uint8_t* into, size_t capacity) { return std::fread(into, 1, capacity, file_); }
+size_t FileSource::read(uint8_t* into, size_t capacity) {
+    const size_t count = std::fread(into, 1, capacity, file_);
+    if (count == 0 && std::ferror(file_) && error_ == 0) error_ = errno != 0 ? errno : EIO;
+    return count;
+}
 
 size_t MemorySource::read(uint8_t* into, size_t capacity) {
     const size_t count = bytes_.size() - pos_ < capacity ? bytes_.size() - pos_ : capacity;
@@ -23,20 +28,28 @@ FileSink::FileSink(std::FILE* file, std::string name) : file_(file), name_(std::
     if (file) std::setvbuf(file, nullptr, _IONBF, 0);
 }
 
+bool FileSink::failed() {
+    if (error_ == 0) error_ = errno != 0 ? errno : EIO;
+    return false;
+}
+
 bool FileSink::write(const uint8_t* bytes, size_t count) {
-    if (!file_) return false;
-    return count == 0 || std::fwrite(bytes, 1, count, file_.get()) == count;
+    if (!file_) return failed();
+    errno = 0;
+    return count == 0 || std::fwrite(bytes, 1, count, file_.get()) == count || failed();
 }
 
 bool FileSink::seekable() const { return file_ && is_regular_file(file_.get()); }
 
 bool FileSink::write_at(uint64_t offset, const uint8_t* bytes, size_t count) {
-    return file_ && write_at_offset(file_.get(), offset, bytes, count);
+    errno = 0;
+    return (file_ && write_at_offset(file_.get(), offset, bytes, count)) || failed();
 }
 
 bool FileSink::close() {
     std::FILE* file = file_.release();
-    return file && std::fclose(file) == 0;
+    errno = 0;
+    return (file && std::fclose(file) == 0) || failed();
 }
 
 bool MemorySink::write(const uint8_t* bytes, size_t count) {

@@ -21,14 +21,17 @@ public:
     virtual size_t read(uint8_t* into, size_t capacity) = 0;
 };
 
-// An open file, read from where it stands; the caller keeps it open.
+// An open file, read from where it stands; the caller keeps it open. A
+// read that fails ends the stream, and error() keeps the system's errno.
 class FileSource final : public ByteSource {
 public:
     explicit FileSource(std::FILE* file) : file_(file) {}
     size_t read(uint8_t* into, size_t capacity) override;
+    int error() const { return error_; }
 
 private:
     std::FILE* file_;
+    int error_ = 0;
 };
 
 // Bytes the caller holds for the length of the decode.
@@ -61,10 +64,11 @@ public:
 // A file opened for writing, owned from here on and written unbuffered:
 // what a decode has written is in the file at any moment, also when the
 // decode stops. A null file (one that could not be opened) fails every
-// write.
+// write. error() keeps the system's errno of the first write that failed.
 class FileSink final : public ByteSink {
 public:
     FileSink(std::FILE* file, std::string name);
+    int error() const { return error_; }
     const std::string& name() const override { return name_; }
     bool write(const uint8_t* bytes, size_t count) override;
     bool seekable() const override;
@@ -75,8 +79,11 @@ private:
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
+    bool failed();
+
     std::unique_ptr<std::FILE, Closer> file_;
     std::string name_;
+    int error_ = 0;
 };
 
 // The whole BMP in memory.

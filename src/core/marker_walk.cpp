@@ -1,5 +1,7 @@
 #include "core/marker_walk.h"
 
+#include <string>
+
 #include "core/decode_error.h"
 #include "core/format.h"
 #include "core/messages.h"
@@ -17,9 +19,16 @@ bool input_ended(const Decode& decode) {
     return true;
 }
 
-}  // namespace
+// The scan, then the BMP of its picture.
+void decode_picture(Decode& decode) {
+    decode_scan(decode.input, decode.trace, decode.frame, decode.quant, decode.huffman, decode.restart_interval,
+                decode.options, decode.picture);
+    decode.trace.put(text::writing_picture());
+    write_bmp(decode.picture, decode.options.simd, decode.options.second_thread, decode.bmp);
+    decode.picture_written = true;
+}
 
-DecodeResult::End walk_markers(Decode& decode) {
+DecodeResult::End walk_baseline(Decode& decode) {
     ByteInput& in = decode.input;
     TraceSink& trace = decode.trace;
     for (;;) {
@@ -39,15 +48,15 @@ DecodeResult::End walk_markers(Decode& decode) {
             case COM: trace.put(text::comment()); break;
             case DQT:
                 trace.put(text::quantization_table());
-                read_dqt(in, decode.quant);
+                read_dqt(in, Walk::BASELINE, decode.quant);
                 break;
             case SOF0:
                 trace.put(text::frame_header());
-                read_sof0(in, trace, decode.frame);
+                read_sof0(in, trace, Walk::BASELINE, decode.frame);
                 break;
             case DHT:
                 trace.put(text::huffman_tables());
-                read_dht(in, trace, decode.huffman);
+                read_dht(in, trace, Walk::BASELINE, decode.huffman);
                 break;
             case SOS:
                 trace.put(text::start_of_scan());
@@ -57,13 +66,155 @@ DecodeResult::End walk_markers(Decode& decode) {
                     trace.put(text::second_scan_refused());
                     return DecodeResult::End::FINISHED;
                 }
-                decode_scan(in, trace, decode.frame, decode.quant, decode.huffman, decode.options, decode.picture);
-                trace.put(text::writing_picture());
-                write_bmp(decode.picture, decode.options.simd, decode.options.second_thread, decode.bmp);
-                decode.picture_written = true;
+                decode_picture(decode);
                 break;
             case EOI: trace.put(text::end_of_image()); return DecodeResult::End::FINISHED;
-            default: trace.put(text::unknown_marker(code)); return DecodeResult::End::UNKNOWN_MARKER;
+            default:
+                trace.put(text::unknown_marker(code));
+                decode.unknown_marker = code;
+                return DecodeResult::End::UNKNOWN_MARKER;
         }
     }
+}
+
+// The length field of a skipped segment, which counts itself: the bytes
+// that follow it.
+int32_t payload_length(ByteInput& in) {
+    const int32_t length = read_segment_u16(in);
+    if (length < 2) fail(text::segment_too_short(length));
+    return length - 2;
+}
+
+// What an application segment holds, by the signature its payload opens
+// with.
+std::string contents_of(int number, const std::string& head) {
+    const auto opens = [&](const char* signature, size_t size) { return head.compare(0, size, signature, size) == 0; };
+    if (number == 0 && opens("JFIF\0", 5)) return "JFIF";
+    if (number == 0 && opens("JFXX\0", 5)) return "JFIF extension";
+    if (number == 1 && opens("Exif\0\0", 6)) return "Exif";
+    if (number == 1 && opens("http://ns.adobe.com/xap/1.0/\0", 29)) return "XMP";
+    if (number == 1 && opens("http://ns.adobe.com/xmp/extension/\0", 35)) return "extended XMP";
+    if (number == 2 && opens("ICC_PROFILE\0", 12)) return "ICC profile";
+    if (number == 2 && opens("MPF\0", 4)) return "multi-picture format";
+    if (number == 13 && opens("Photoshop 3.0\0", 14)) return "Photoshop";
+    if (number == 14 && opens("Adobe", 5)) return "Adobe";
+    return "not recognised";
+}
+
+// Skips an APPn segment by its length, saying what it holds; an Adobe
+// segment's colour transform is kept.
+void read_application(Decode& decode, int number) {
+    // The longest signature recognised, and the Adobe segment's transform
+    // byte (its twelfth).
+    constexpr int32_t HEAD_BYTES = 36;
+    constexpr size_t ADOBE_TRANSFORM_AT = 11;
+    const int32_t length = payload_length(decode.input);
+    std::string head;
+    for (int32_t i = 0; i < length; ++i) {
+        const int32_t byte = read_segment_byte(decode.input);
+        if (i < HEAD_BYTES) head.push_back(static_cast<char>(byte));
+    }
+    const std::string what = contents_of(number, head);
+    if (what == "Adobe" && head.size() > ADOBE_TRANSFORM_AT)
+        decode.adobe_transform = static_cast<uint8_t>(head[ADOBE_TRANSFORM_AT]);
+    decode.trace.put(text::segment_contents(number, length, what));
+}
+
+// Three components are Y, Cb, Cr unless an Adobe segment says they are not
+// transformed or their labels are 'R', 'G', 'B'.
+bool is_rgb(const Decode& decode) {
+    const std::vector<FrameComponent>& c = decode.frame.components;
+    if (c.size() != 3) return false;
+    return decode.adobe_transform == 0 || (c[0].label == 'R' && c[1].label == 'G' && c[2].label == 'B');
+}
+
+DecodeResult::End walk_extended(Decode& decode) {
+    ByteInput& in = decode.input;
+    TraceSink& trace = decode.trace;
+    for (;;) {
+        int byte;
+        do byte = read_byte(in);
+        while (byte != MARKER_PREFIX && byte != END_OF_INPUT);
+        if (byte == END_OF_INPUT && input_ended(decode)) return DecodeResult::End::FINISHED;
+
+        // Any number of fill bytes 0xFF may stand before the marker's code.
+        int code;
+        do code = read_byte(in);
+        while (code == MARKER_PREFIX);
+        if (code == END_OF_INPUT && input_ended(decode)) return DecodeResult::End::FINISHED;
+
+        switch (code) {
+            case SOI: trace.put(text::begin_of_image()); break;
+            case COM:
+                trace.put(text::comment());
+                {
+                    const int32_t length = payload_length(in);
+                    for (int32_t i = 0; i < length; ++i) read_segment_byte(in);
+                    trace.put(text::comment_contents(length));
+                }
+                break;
+            case DQT:
+                trace.put(text::quantization_table());
+                read_dqt(in, Walk::EXTENDED, decode.quant);
+                break;
+            case SOF0:
+            case SOF1:
+                trace.put(text::frame_type(code));
+                read_sof0(in, trace, Walk::EXTENDED, decode.frame);
+                if (decode.frame.component_count == 2) fail(text::two_components());
+                if (decode.frame.component_count == 4) fail(text::cmyk_pictures());
+                break;
+            case SOF2:
+            case SOF10:
+                trace.put(text::frame_type(code));
+                fail(text::progressive_frames());
+            case SOF9:
+                trace.put(text::frame_type(code));
+                fail(text::arithmetic_coding());
+            case SOF3:
+            case SOF11:
+                trace.put(text::frame_type(code));
+                fail(text::lossless_or_hierarchical());
+            case DAC: fail(text::arithmetic_coding());
+            case DHT:
+                trace.put(text::huffman_tables());
+                read_dht(in, trace, Walk::EXTENDED, decode.huffman);
+                break;
+            case DRI: {
+                trace.put(text::restart_interval_definition());
+                const int32_t length = read_segment_u16(in);
+                if (length != 4) fail(text::restart_length(length));
+                decode.restart_interval = read_segment_u16(in);
+                trace.put(text::restart_interval(decode.restart_interval));
+                break;
+            }
+            case SOS:
+                trace.put(text::start_of_scan());
+                if (decode.picture_written) fail(text::several_scans());
+                if (is_rgb(decode)) fail(text::rgb_pictures());
+                decode_picture(decode);
+                break;
+            case EOI: trace.put(text::end_of_image()); return DecodeResult::End::FINISHED;
+            case DNL: fail(text::dnl_marker());
+            case TEM: break;
+            default:
+                if (code >= APP0 && code <= APP15) {
+                    if (code == APP0) trace.put(text::application_segment());
+                    read_application(decode, code - APP0);
+                } else if ((code >= SOF5 && code <= SOF7) || (code >= SOF13 && code <= SOF15)) {
+                    trace.put(text::frame_type(code));
+                    fail(text::lossless_or_hierarchical());
+                } else if (code < RST0 || code > RST7) {
+                    // A restart marker outside the scan is a stray that
+                    // some encoders leave after the last interval.
+                    fail(text::marker_out_of_place(code));
+                }
+        }
+    }
+}
+
+}  // namespace
+
+DecodeResult::End walk_markers(Decode& decode) {
+    return decode.options.walk == Walk::EXTENDED ? walk_extended(decode) : walk_baseline(decode);
 }

@@ -31,6 +31,38 @@ std::string write_file_error(const std::string& name) { return "write file error
 std::string decode_time(double milliseconds) { return formatted("\nN58203167: Dec_Speed: %f\n", milliseconds); }
 std::string press_any_key() { return "Press any key to continue . . . "; }
 
+std::string cli_usage() {
+    return "Usage: jpeg2bmp-cli [OPTIONS] FILE...\n"
+           "Converts each JPEG FILE into an uncompressed 24-bit BMP beside it: its name\n"
+           "with the extension replaced by .bmp (photo.jpg gives photo.bmp).\n"
+           "\n"
+           "  -o PATH       write the BMP to PATH (one FILE only); - is standard output\n"
+           "  --trace       print each file's markers, tables, frame and scans on standard\n"
+           "                output (on standard error when the BMP goes to standard output)\n"
+           "  --baseline    decode as the interactive jpeg2bmp does: baseline files only,\n"
+           "                every other file fails\n"
+           "  --help        print this text and exit\n"
+           "  --version     print the version and exit\n"
+           "\n"
+           "FILE - reads standard input and, without -o, writes standard output. An output\n"
+           "is replaced only once its BMP is whole; a file that fails leaves none behind.\n"
+           "Exit status: 0 when every FILE was converted, 1 when any failed, 2 for a usage\n"
+           "error.\n";
+}
+std::string cli_version(const char* version) { return std::string("jpeg2bmp-cli ") + version + "\n"; }
+std::string cli_failure(const std::string& name, const std::string& reason) {
+    return "jpeg2bmp-cli: " + name + ": " + reason + "\n";
+}
+std::string cli_usage_error(const std::string& what) { return "jpeg2bmp-cli: " + what + "\n"; }
+std::string cli_file_heading(const std::string& name) { return "==> " + name + " <==\n"; }
+std::string cli_same_file(const std::string& input, const std::string& output) {
+    return "jpeg2bmp-cli: " + input + ": the output " + output + " is the input itself\n";
+}
+std::string cli_same_output(const std::string& first, const std::string& second, const std::string& output) {
+    return "jpeg2bmp-cli: " + first + " and " + second + " would both be written to " + output + "\n";
+}
+std::string no_picture() { return "Warning! no picture in the file\n"; }
+
 std::string begin_of_image() { return "begin of image\n"; }
 std::string application_segment() { return "Expand reference component(s)\n"; }
 std::string comment() { return "Comment\n"; }
@@ -60,6 +92,28 @@ std::string plane_size(int32_t i, int32_t columns, int32_t rows) {
 }
 std::string writing_picture() { return "write to file .......\n"; }
 std::string second_scan_refused() { return "Warning! only one scan is supported\n"; }
+
+std::string segment_contents(int marker_number, int32_t length, const std::string& what) {
+    return formatted("APP%d segment of %d bytes: %s\n", marker_number, length, what.c_str());
+}
+std::string comment_contents(int32_t length) { return formatted("comment of %d bytes\n", length); }
+std::string frame_type(int code) {
+    switch (code) {
+        case 0xC0: return frame_header();
+        case 0xC1: return "extended sequential frame header, Huffman coding (SOF1)\n";
+        case 0xC2: return "progressive frame header, Huffman coding (SOF2)\n";
+        case 0xC3: return "lossless frame header, Huffman coding (SOF3)\n";
+        case 0xC9: return "extended sequential frame header, arithmetic coding (SOF9)\n";
+        case 0xCA: return "progressive frame header, arithmetic coding (SOF10)\n";
+        case 0xCB: return "lossless frame header, arithmetic coding (SOF11)\n";
+        default: return formatted("hierarchical frame header (SOF%d)\n", code - 0xC0);
+    }
+}
+std::string restart_interval_definition() { return "define restart interval\n"; }
+std::string restart_interval(int32_t interval) { return formatted("restart interval = %d\n", interval); }
+std::string scan_band(int32_t ss, int32_t se, int32_t ah, int32_t al) {
+    return formatted("Ss = %d, Se = %d, Ah = %d, Al = %d\n", ss, se, ah, al);
+}
 
 std::string negative_power(int32_t exponent) { return formatted("pow_int error!, P = %d\n", exponent); }
 std::string huffman_ids_not_baseline() { return "Warning!! Tc & Th is not baseline\n"; }
@@ -93,5 +147,34 @@ std::string invalid_huffman_code() { return "Warning! invalid Huffman code\n"; }
 std::string dc_category(int32_t t) { return formatted("Warning! DC category %d out of range\n", t); }
 std::string ac_run_past_block() { return "Warning! AC run past the end of the block\n"; }
 std::string write_error(const std::string& name) { return formatted("Warning! write error : %s\n", name.c_str()); }
+
+std::string segment_too_short(int32_t length) { return formatted("Warning! segment length %d too short\n", length); }
+std::string restart_length(int32_t length) { return formatted("Warning! DRI length %d, not 4\n", length); }
+std::string restart_marker_missing(int32_t number) {
+    return formatted("Warning! restart marker RST%d missing\n", number);
+}
+std::string marker_out_of_place(int code) { return formatted("Warning! marker %02X out of place\n", code); }
+std::string twelve_bit_samples() { return "Warning! 12-bit samples are not supported\n"; }
+std::string lossless_or_hierarchical() { return "Warning! lossless and hierarchical frames are not supported\n"; }
+std::string progressive_frames() { return "Warning! progressive frames are not supported yet\n"; }
+std::string arithmetic_coding() { return "Warning! arithmetic coding is not supported yet\n"; }
+std::string two_components() { return "Warning! two-component pictures are not supported\n"; }
+std::string cmyk_pictures() { return "Warning! CMYK pictures are not supported\n"; }
+std::string rgb_pictures() { return "Warning! RGB pictures are not supported yet\n"; }
+std::string dnl_marker() { return "Warning! DNL markers are not supported\n"; }
+std::string several_scans() { return "Warning! several scans are not supported yet\n"; }
+
+std::string reason_of(const std::string& warning) {
+    std::string words = warning;
+    for (const char* prefix : {"Warning!! ", "warning!! ", "Warning! "}) {
+        const std::string start(prefix);
+        if (words.compare(0, start.size(), start) == 0) {
+            words.erase(0, start.size());
+            break;
+        }
+    }
+    while (!words.empty() && words.back() == '\n') words.pop_back();
+    return words;
+}
 
 }  // namespace text

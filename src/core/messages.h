@@ -16,6 +16,16 @@ std::string write_file_error(const std::string& name);
 std::string decode_time(double milliseconds);
 std::string press_any_key();
 
+// The converter's own lines.
+std::string cli_usage();
+std::string cli_version(const char* version);
+std::string cli_failure(const std::string& name, const std::string& reason);
+std::string cli_usage_error(const std::string& what);
+std::string cli_file_heading(const std::string& name);
+std::string cli_same_file(const std::string& input, const std::string& output);
+std::string cli_same_output(const std::string& first, const std::string& second, const std::string& output);
+std::string no_picture();
+
 // The trace, a line per marker and per header field.
 std::string begin_of_image();
 std::string application_segment();
@@ -36,6 +46,14 @@ std::string largest_factors(int32_t h_max, int32_t v_max);
 std::string plane_size(int32_t i, int32_t columns, int32_t rows);
 std::string writing_picture();
 std::string second_scan_refused();
+
+// The extended walk's own trace lines.
+std::string segment_contents(int marker_number, int32_t length, const std::string& what);
+std::string comment_contents(int32_t length);
+std::string frame_type(int code);
+std::string restart_interval_definition();
+std::string restart_interval(int32_t interval);
+std::string scan_band(int32_t ss, int32_t se, int32_t ah, int32_t al);
 
 // The warnings that stop a decode.
 std::string negative_power(int32_t exponent);
@@ -62,5 +80,24 @@ std::string invalid_huffman_code();
 std::string dc_category(int32_t t);
 std::string ac_run_past_block();
 std::string write_error(const std::string& name);
+
+// The extended walk's faults, and what it refuses.
+std::string segment_too_short(int32_t length);
+std::string restart_length(int32_t length);
+std::string restart_marker_missing(int32_t number);
+std::string marker_out_of_place(int code);
+std::string twelve_bit_samples();
+std::string lossless_or_hierarchical();
+std::string progressive_frames();
+std::string arithmetic_coding();
+std::string two_components();
+std::string cmyk_pictures();
+std::string rgb_pictures();
+std::string dnl_marker();
+std::string several_scans();
+
+// The words of a warning line without its leading "Warning!" (in any of
+// its spellings) and its line end.
+std::string reason_of(const std::string& warning);
 
 }  // namespace text

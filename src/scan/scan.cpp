@@ -4,7 +4,10 @@
 // A baseline sequential scan carries every frame component (Ns = Nf), the
 // full spectral range (Ss = 0, Se = 63) and no successive approximation
 // (Ah = Al = 0). The entropy-coded data follows the header and is decoded
-// MCU by MCU; there is no restart-interval handling.
+// MCU by MCU. An extended file may define a restart interval (DRI): after
+// every Ri MCUs the data's last byte is padded, a marker RSTn (n counting
+// 0 to 7 and round again) follows, and the DC predictors start again
+// from 0.
 //
 // An MCU holds H x V blocks of each component, in the frame's sampling
 // factors, line by line, the components in scan order: in 4:2:0 four luma
@@ -34,12 +37,30 @@ struct ScanComponent {
 
 struct ScanHeader {
     std::vector<ScanComponent> components;
+    int32_t ss = 0;  // spectral selection, 0 to 63
+    int32_t se = 0;
+    int32_t ah = 0;  // successive approximation, 0 to 15
+    int32_t al = 0;
 };
 
-ScanHeader read_scan_header(ByteInput& in, const FrameHeader& frame) {
+// A sequential scan's band: every coefficient, at full precision.
+void check_band(const ScanHeader& header) {
+    if (header.ss != 0) fail(text::spectral_start());
+    if (header.se != LAST_COEFFICIENT) fail(text::spectral_end());
+    if (header.ah != 0 || header.al != 0) fail(text::approximation());
+}
+
+// A baseline scan's band is checked field by field as it is read; an
+// extended scan's once its components are known (check_band).
+ScanHeader read_scan_header(ByteInput& in, Walk walk, const FrameHeader& frame) {
     read_segment_u16(in);  // Ls: the fields themselves say where the header ends
     const int32_t ns = read_segment_byte(in);
-    if (ns != frame.component_count) fail(text::scan_component_count(ns, frame.component_count));
+    if (ns != frame.component_count) {
+        // A scan of some of the components, in an extended file, is one of
+        // several.
+        if (walk == Walk::EXTENDED && ns >= 1 && ns < frame.component_count) fail(text::several_scans());
+        fail(text::scan_component_count(ns, frame.component_count));
+    }
 
     ScanHeader header;
     header.components.resize(static_cast<size_t>(ns));
@@ -49,10 +70,15 @@ ScanHeader read_scan_header(ByteInput& in, const FrameHeader& frame) {
         component.Td = tables / 16;
         component.Ta = tables % 16;
     }
-    if (read_segment_byte(in) != 0) fail(text::spectral_start());
-    if (read_segment_byte(in) != LAST_COEFFICIENT) fail(text::spectral_end());
+    const bool baseline = walk == Walk::BASELINE;
+    header.ss = read_segment_byte(in);
+    if (baseline && header.ss != 0) fail(text::spectral_start());
+    header.se = read_segment_byte(in);
+    if (baseline && header.se != LAST_COEFFICIENT) fail(text::spectral_end());
     const int32_t approximation = read_segment_byte(in);
-    if (approximation / 16 != 0 || approximation % 16 != 0) fail(text::approximation());
+    header.ah = approximation / 16;
+    header.al = approximation % 16;
+    if (baseline) check_band(header);
     return header;
 }
 
@@ -85,11 +111,12 @@ bool layout_supported(const FrameHeader& frame, const std::vector<int32_t>& inde
     return true;
 }
 
-void check_scan(const FrameHeader& frame, const HuffmanTables& huffman, const ScanHeader& header,
+void check_scan(const FrameHeader& frame, const HuffmanTables& huffman, Walk walk, const ScanHeader& header,
                 const std::vector<int32_t>& index, int32_t h_max, int32_t v_max) {
     if (!layout_supported(frame, index, h_max, v_max)) fail(text::layout_not_supported());
+    const int32_t max_table = walk == Walk::EXTENDED ? 3 : 1;
     for (const ScanComponent& component : header.components) {
-        const bool slots_exist = component.Td <= 1 && component.Ta <= 1;
+        const bool slots_exist = component.Td <= max_table && component.Ta <= max_table;
         if (!slots_exist || !huffman.trees[0][component.Td] || !huffman.trees[1][component.Ta])
             fail(text::no_such_huffman_table(component.Td, component.Ta));
     }
@@ -97,12 +124,34 @@ void check_scan(const FrameHeader& frame, const HuffmanTables& huffman, const Sc
     if (bmp_file_size(frame.width, frame.height) > 4294967295u) fail(text::picture_too_large());
 }
 
+// Ends restart interval `number` (counted from 0): the bits left in the
+// last byte are dropped, and the marker of the interval, after any fill
+// bytes 0xFF, must follow.
+void restart(BitReader& bits, int32_t number) {
+    finish_scan_bits(bits);
+    const int32_t expected = number % 8;
+    int byte = read_byte(bits.input);
+    if (byte == MARKER_PREFIX) {
+        do byte = read_byte(bits.input);
+        while (byte == MARKER_PREFIX);
+    } else if (byte != END_OF_INPUT) {
+        fail(text::restart_marker_missing(expected));
+    }
+    if (byte == END_OF_INPUT) fail(text::end_of_file());
+    if (byte != RST0 + expected) fail(text::restart_marker_missing(expected));
+}
+
 }  // namespace
 
 void decode_scan(ByteInput& in, TraceSink& trace, const FrameHeader& frame, const QuantTables& quant,
-                 const HuffmanTables& huffman, const DecodeOptions& options, Picture& picture) {
-    const ScanHeader header = read_scan_header(in, frame);
+                 const HuffmanTables& huffman, int32_t restart_interval, const DecodeOptions& options,
+                 Picture& picture) {
+    const ScanHeader header = read_scan_header(in, options.walk, frame);
     const std::vector<int32_t> index = map_components(trace, frame, header);
+    if (options.walk == Walk::EXTENDED) {
+        trace.put(text::scan_band(header.ss, header.se, header.ah, header.al));
+        check_band(header);
+    }
 
     int32_t h_max = 1;
     int32_t v_max = 1;
@@ -111,7 +160,7 @@ void decode_scan(ByteInput& in, TraceSink& trace, const FrameHeader& frame, cons
         if (frame.components[position].V > v_max) v_max = frame.components[position].V;
     }
     trace.put(text::largest_factors(h_max, v_max));
-    check_scan(frame, huffman, header, index, h_max, v_max);
+    check_scan(frame, huffman, options.walk, header, index, h_max, v_max);
 
     const size_t count = index.size();
     picture.width = frame.width;
@@ -141,6 +190,8 @@ void decode_scan(ByteInput& in, TraceSink& trace, const FrameHeader& frame, cons
     std::vector<int32_t> x_pos(count, 0);
     std::vector<int32_t> y_pos(count, 0);
     std::vector<int32_t> dc_pred(count, 0);
+    int32_t mcus_in_interval = 0;
+    int32_t intervals = 0;
     for (bool done = false; !done;) {
         for (size_t i = 0; i < count; ++i) {
             const FrameComponent& component = picture.components[i];
@@ -166,6 +217,11 @@ void decode_scan(ByteInput& in, TraceSink& trace, const FrameHeader& frame, cons
                 y_pos[i] += 8 * v;
             }
             if (i == count - 1 && y_pos[i] >= v * frame.padded_height / walk_v_max) done = true;
+        }
+        if (restart_interval > 0 && ++mcus_in_interval == restart_interval && !done) {
+            restart(bits, intervals++);
+            mcus_in_interval = 0;
+            dc_pred.assign(count, 0);
         }
     }
 

@@ -1,7 +1,8 @@
 // DHT, define Huffman table(s):
 //   Lh (2), then per table: Tc/Th (1, 4 bits each), L1..L16 (1 each, the
 //   number of codes of each length), then L1 + ... + L16 symbol bytes in
-//   code order. Baseline has Tc and Th 0 or 1.
+//   code order. Baseline has Tc and Th 0 or 1; an extended file has Th 0
+//   to 3.
 //
 // Each table becomes a code tree through the canonical code assignment of
 // the JPEG standard (Annex C), placed straight into the tree.
@@ -88,7 +89,8 @@ void build_lookup(HuffmanTree& tree) {
     }
 }
 
-void read_dht(ByteInput& in, TraceSink& trace, HuffmanTables& huffman) {
+void read_dht(ByteInput& in, TraceSink& trace, Walk walk, HuffmanTables& huffman) {
+    const int32_t max_th = walk == Walk::EXTENDED ? 3 : 1;
     // The length only decides whether another table follows; each table is
     // read whole, 17 + n bytes.
     int32_t remaining = read_segment_u16(in) - 2;
@@ -96,7 +98,7 @@ void read_dht(ByteInput& in, TraceSink& trace, HuffmanTables& huffman) {
         const int32_t tc_th = read_segment_byte(in);
         const int32_t tc = tc_th / 16;
         const int32_t th = tc_th % 16;
-        if (tc > 1 || th > 1) fail(text::huffman_ids_not_baseline());
+        if (tc > 1 || th > max_th) fail(text::huffman_ids_not_baseline());
 
         std::array<int32_t, MAX_CODE_LENGTH> counts{};
         int32_t n = 0;

@@ -1,7 +1,9 @@
 // SOF0, baseline frame header:
 //   Lf (2), P (1), Y (2), X (2), Nf (1), then per component:
 //   C (1), H/V (1, 4 bits each), Tq (1).
-// Lf must be 8 + 3 x Nf, P must be 8, H and V 1 to 4.
+// Lf must be 8 + 3 x Nf, P must be 8, H and V 1 to 4. SOF1, the extended
+// sequential frame, has the same fields; its 12-bit samples are refused by
+// name.
 #include "core/decode_error.h"
 #include "core/format.h"
 #include "core/messages.h"
@@ -10,14 +12,16 @@
 namespace {
 
 constexpr int32_t SAMPLE_PRECISION = 8;
+constexpr int32_t EXTENDED_PRECISION = 12;
 constexpr int32_t MAX_SAMPLING_FACTOR = 4;
 constexpr int32_t MAX_TQ = 3;  // four quantization tables
 
 }  // namespace
 
-void read_sof0(ByteInput& in, TraceSink& trace, FrameHeader& frame) {
+void read_sof0(ByteInput& in, TraceSink& trace, Walk walk, FrameHeader& frame) {
     const int32_t lf = read_segment_u16(in);
     const int32_t p = read_segment_byte(in);
+    if (walk == Walk::EXTENDED && p == EXTENDED_PRECISION) fail(text::twelve_bit_samples());
     if (p != SAMPLE_PRECISION) fail(text::sample_precision(p));
 
     frame.height = read_segment_u16(in);

@@ -64,7 +64,7 @@ struct HuffmanTree {
 };
 
 struct HuffmanTables {
-    // Indexed [Tc][Th]: Tc 0 is DC, 1 is AC; Th 0 or 1. Empty until a DHT
-    // defines the table.
-    std::array<std::array<std::unique_ptr<HuffmanTree>, 2>, 2> trees;
+    // Indexed [Tc][Th]: Tc 0 is DC, 1 is AC; Th 0 or 1 in a baseline file, 0
+    // to 3 in an extended one. Empty until a DHT defines the table.
+    std::array<std::array<std::unique_ptr<HuffmanTree>, 4>, 2> trees;
 };

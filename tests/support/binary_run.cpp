@@ -13,6 +13,9 @@
 #ifndef JPEG2BMP_RUNNER
 #define JPEG2BMP_RUNNER ""
 #endif
+#ifndef JPEG2BMP_CONVERTER
+#define JPEG2BMP_CONVERTER ""
+#endif
 
 BinaryRun run_binary(const std::string& folder, const std::string& typed) {
     return run_binary_at(JPEG2BMP_BINARY, folder, typed);
@@ -48,4 +51,36 @@ SplitOutput split_output(const std::string& output) {
         split.trace = split.trace.substr(0, static_cast<size_t>(match.position(0)));
     }
     return split;
+}
+
+std::string shell_quoted(const std::string& text) {
+    std::string result = "'";
+    for (char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return result + "'";
+}
+
+namespace {
+
+std::string taken_from(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::remove(path.c_str());
+    return text.str();
+}
+
+}  // namespace
+
+CommandRun run_converter(const std::string& folder, const std::string& arguments, const std::string& input,
+                         const std::string& output) {
+    // The captured streams live outside the folder, whose files the tests count.
+    const std::string out_file = output.empty() ? folder + ".out" : output, err_file = folder + ".err";
+    const std::string command = "cd " + shell_quoted(folder) + " && " JPEG2BMP_RUNNER " " + shell_quoted(JPEG2BMP_CONVERTER) + " " +
+                                arguments + " < " + shell_quoted(input) + " > " + shell_quoted(out_file) + " 2> " + shell_quoted(err_file);
+    const int status = std::system(command.c_str());
+    CommandRun run;
+    if (WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);
+    if (output.empty()) run.out = taken_from(out_file);
+    run.err = taken_from(err_file);
+    return run;
 }

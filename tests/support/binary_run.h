@@ -22,3 +22,17 @@ struct SplitOutput {
     bool timed = false;
 };
 SplitOutput split_output(const std::string& output);
+
+// The converter run in `folder` with `arguments` (shell words, quoted by
+// the caller), standard input from `input` (a path; /dev/null by default)
+// and standard output to `output` (a path; captured in `out` when empty).
+struct CommandRun {
+    int exit_status = -1;  // 128 + the signal's number for one that died of it
+    std::string out;
+    std::string err;
+};
+CommandRun run_converter(const std::string& folder, const std::string& arguments,
+                         const std::string& input = "/dev/null", const std::string& output = "");
+
+// `text` quoted for the shell.
+std::string shell_quoted(const std::string& text);

@@ -52,6 +52,9 @@ void console_wait() {
         // A read that fails or meets the end of input ends the wait too.
         while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
         }
+        // A key such as an arrow sends several bytes at once: the rest of
+        // them goes with the first, not on to the shell.
+        tcflush(STDIN_FILENO, TCIFLUSH);
         tcsetattr(STDIN_FILENO, TCSANOW, &saved_mode);
     }
     std::signal(SIGINT, old_int);

@@ -1,0 +1,272 @@
+// The command-line converter driven as a script would: its outputs' names,
+// its exit statuses and failure lines, standard streams, what it keeps
+// safe, and the pictures of every coding of the test files.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/binary_run.h"
+#include "support/decode_run.h"
+#include "support/fixtures.h"
+#include "support/sha256.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string DATA = JPEG2BMP_DATA;
+const std::string USAGE_START = "Usage: jpeg2bmp-cli [OPTIONS] FILE...\n";
+
+class ConverterTest : public testing::Test {
+protected:
+    void SetUp() override { folder_ = temp_folder(); }
+    void TearDown() override { fs::remove_all(folder_); }
+    std::string path(const std::string& name) const { return folder_ + "/" + name; }
+    void place(const std::string& fixture, const std::string& as) { fs::copy_file(DATA + "/" + fixture, path(as)); }
+    CommandRun run(const std::string& arguments) { return run_converter(folder_, arguments); }
+    // The files of the folder, names sorted.
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::string folder_;
+};
+
+// The SHA-256 of the BMP the interactive program writes for `fixture`; for
+// one it refuses, of the BMP of its baseline coding.
+std::string recorded_sha256(const std::string& fixture) {
+    for (const FixtureExpectation& e : load_fixture_expectations(DATA + "/expected.json"))
+        if (e.name == fixture && e.bmp_size > 0) return e.bmp_sha256;
+    const std::string name = fixture.substr(0, fixture.find('.'));
+    return sha256_hex(decode_bytes(read_file(DATA + "/reencoded/" + name + ".baseline.jpg")).bmp);
+}
+
+TEST_F(ConverterTest, EachFileBecomesABmpBesideIt) {
+    fs::create_directory(path("dir.v2"));
+    for (const char* name : {"photo.jpeg", "upper.JPG", "dir.v2/photo", ".hidden", "two words.jpg", "a.b.jpg"})
+        place("one_pixel.jpg", name);
+    const CommandRun result = run("photo.jpeg upper.JPG dir.v2/photo .hidden 'two words.jpg' a.b.jpg");
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "");
+    for (const char* name : {"photo.bmp", "upper.bmp", "dir.v2/photo.bmp", ".hidden.bmp", "two words.bmp", "a.b.bmp"})
+        EXPECT_EQ(sha256_hex(read_file(path(name))), recorded_sha256("one_pixel.jpg")) << name;
+}
+
+TEST_F(ConverterTest, EveryCodingOfTheTestFilesGivesItsSourcesPicture) {
+    // The files the interactive program converts, and their lossless
+    // re-encodings (NAME.VARIANT.jpg from NAME.jpg): restart intervals,
+    // metadata segments.
+    std::vector<std::pair<std::string, std::string>> files;  // path, source
+    for (const FixtureExpectation& e : load_fixture_expectations(DATA + "/expected.json"))
+        if (e.exit_status == 0 && e.bmp_size > 0) files.push_back({DATA + "/" + e.name, e.name});
+    for (const auto& entry : fs::directory_iterator(DATA + "/reencoded")) {
+        const std::string name = entry.path().filename();
+        if (entry.path().extension() != ".jpg" || name.find(".baseline.") != std::string::npos) continue;
+        files.push_back({entry.path(), name.substr(0, name.find('.')) + ".jpg"});
+    }
+    ASSERT_GE(files.size(), 35u);
+    for (const auto& [file, source] : files) {
+        SCOPED_TRACE(file);
+        const CommandRun result = run("-o out.bmp " + shell_quoted(file));
+        EXPECT_EQ(result.exit_status, 0) << result.err;
+        EXPECT_EQ(sha256_hex(read_file(path("out.bmp"))), recorded_sha256(source));
+    }
+}
+
+TEST_F(ConverterTest, FilesTheInteractiveProgramRefusesGiveThePictureOfTheirBaselineCoding) {
+    for (const char* name : {"chelsea_progressive", "chelsea_restart", "rocket_icc"}) {
+        SCOPED_TRACE(name);
+        const Outcome baseline = decode_bytes(read_file(DATA + "/reencoded/" + name + ".baseline.jpg"));
+        ASSERT_EQ(baseline.exit_status, 0);
+        const CommandRun result = run("-o out.bmp " + shell_quoted(DATA + "/" + name + ".jpg"));
+        if (std::string(name) == "chelsea_progressive") {
+            // Progressive frames are not decoded yet: refused by name.
+            EXPECT_EQ(result.exit_status, 1);
+            EXPECT_NE(result.err.find("progressive frames are not supported"), std::string::npos);
+            continue;
+        }
+        EXPECT_EQ(result.exit_status, 0) << result.err;
+        EXPECT_EQ(read_file(path("out.bmp")), baseline.bmp);
+    }
+}
+
+TEST_F(ConverterTest, SixteenBitTablesGiveWhatTheLiteralStagesCompute) {
+    const std::string file = shell_quoted(DATA + "/chelsea_q10_16bit_tables.jpg");
+    ASSERT_EQ(run("-o out.bmp " + file).exit_status, 0);
+    const std::string literal = "cd " + shell_quoted(folder_) + " && " JPEG2BMP_RUNNER " " +
+                                shell_quoted(JPEG2BMP_REFERENCE_CONVERTER) + " -o literal.bmp " + file;
+    ASSERT_EQ(std::system(literal.c_str()), 0);
+    EXPECT_EQ(read_file(path("out.bmp")), read_file(path("literal.bmp")));
+    EXPECT_EQ(read_file(path("out.bmp")).size(), 54u + 300 * 1356);
+}
+
+TEST_F(ConverterTest, AFileThatFailsLeavesNothingAndTheOthersAreStillConverted) {
+    place("truncated.jpg", "cut.jpg");
+    place("one_pixel.jpg", "good.jpg");
+    std::ofstream(path("kept.bmp")) << "what was there";
+    place("truncated.jpg", "kept.jpg");
+    const CommandRun result = run("cut.jpg missing.jpg good.jpg kept.jpg");
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.err,
+              "jpeg2bmp-cli: cut.jpg: unexpected end of file\n"
+              "jpeg2bmp-cli: missing.jpg: No such file or directory\n"
+              "jpeg2bmp-cli: kept.jpg: unexpected end of file\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"cut.jpg", "good.bmp", "good.jpg", "kept.bmp", "kept.jpg"}));
+    const Bytes kept = read_file(path("kept.bmp"));
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "what was there");
+}
+
+TEST_F(ConverterTest, StandardInputAndOutput) {
+    const std::string one_pixel = DATA + "/one_pixel.jpg";
+    CommandRun result = run_converter(folder_, "-", one_pixel);
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_EQ(sha256_hex(Bytes(result.out.begin(), result.out.end())), recorded_sha256("one_pixel.jpg"));
+    result = run_converter(folder_, "-o - " + shell_quoted(one_pixel));
+    EXPECT_EQ(sha256_hex(Bytes(result.out.begin(), result.out.end())), recorded_sha256("one_pixel.jpg"));
+    result = run_converter(folder_, "-o from_input.bmp -", one_pixel);
+    EXPECT_EQ(sha256_hex(read_file(path("from_input.bmp"))), recorded_sha256("one_pixel.jpg"));
+    // A damaged file on standard input: its name is "-", and nothing goes out.
+    result = run_converter(folder_, "-", DATA + "/truncated.jpg");
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.err, "jpeg2bmp-cli: -: unexpected end of file\n");
+    EXPECT_EQ(result.out, "");
+}
+
+TEST_F(ConverterTest, AFullDeviceIsTheOutputsWriteError) {
+    const std::string one_pixel = shell_quoted(DATA + "/one_pixel.jpg");
+    CommandRun result = run("-o /dev/full " + one_pixel);
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.err, "jpeg2bmp-cli: /dev/full: No space left on device\n");
+    result = run_converter(folder_, "-o - " + one_pixel, "/dev/null", "/dev/full");
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.err, "jpeg2bmp-cli: -: No space left on device\n");
+}
+
+TEST_F(ConverterTest, ASymlinkedOutputReplacesTheFileItPointsTo) {
+    place("one_pixel.jpg", "photo.jpg");
+    std::ofstream(path("real.bmp")) << "old";
+    fs::create_symlink("real.bmp", path("photo.bmp"));
+    const CommandRun result = run("photo.jpg");
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_TRUE(fs::is_symlink(path("photo.bmp")));
+    EXPECT_EQ(sha256_hex(read_file(path("real.bmp"))), recorded_sha256("one_pixel.jpg"));
+    EXPECT_EQ(files(), (std::vector<std::string>{"photo.bmp", "photo.jpg", "real.bmp"}));
+}
+
+TEST_F(ConverterTest, ANewOutputHasTheModeOfAPlainCreate) {
+    place("one_pixel.jpg", "photo.jpg");
+    for (const auto& [mask, mode] : {std::pair{"022", 0644}, std::pair{"027", 0640}}) {
+        fs::remove(path("photo.bmp"));
+        const std::string command = "cd " + shell_quoted(folder_) + " && umask " + mask + " && " JPEG2BMP_RUNNER " " +
+                                    shell_quoted(JPEG2BMP_CONVERTER) + " photo.jpg";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        struct stat status;
+        ASSERT_EQ(stat(path("photo.bmp").c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, static_cast<mode_t>(mode)) << mask;
+    }
+}
+
+TEST_F(ConverterTest, StoppedBySigtermItLeavesNoFileAndDiesOfTheSignal) {
+    // The input is a FIFO that stays open: the conversion waits inside the
+    // scan, its temporary file made, until the signal comes.
+    ASSERT_EQ(mkfifo(path("slow.jpg").c_str(), 0600), 0);
+    std::ofstream(path("slow.bmp")) << "kept";
+    const pid_t child = fork();
+    if (child == 0) {
+        if (chdir(folder_.c_str()) != 0) _exit(99);
+        execl("/bin/sh", "sh", "-c", "exec " JPEG2BMP_RUNNER " \"$0\" slow.jpg", JPEG2BMP_CONVERTER, nullptr);
+        _exit(98);
+    }
+    std::ofstream fifo(path("slow.jpg"), std::ios::binary);
+    const Bytes jpeg = read_file(DATA + "/chelsea_420.jpg");
+    fifo.write(reinterpret_cast<const char*>(jpeg.data()), static_cast<std::streamsize>(jpeg.size() / 2));
+    fifo.flush();
+    // Wait until the temporary file beside slow.bmp exists.
+    for (int tries = 0; files().size() < 3 && tries < 2000; ++tries) usleep(5000);
+    ASSERT_EQ(files().size(), 3u);
+    kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    fifo.close();
+    EXPECT_EQ(files(), (std::vector<std::string>{"slow.bmp", "slow.jpg"}));
+    const Bytes kept = read_file(path("slow.bmp"));
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "kept");
+}
+
+TEST_F(ConverterTest, PermissionsAreTheSystemsOwnWords) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads and writes everything";
+    place("one_pixel.jpg", "locked.jpg");
+    fs::permissions(path("locked.jpg"), fs::perms::none);
+    CommandRun result = run("locked.jpg");
+    EXPECT_EQ(result.err, "jpeg2bmp-cli: locked.jpg: Permission denied\n");
+    fs::create_directory(path("shut"));
+    result = run("-o shut/out.bmp " + shell_quoted(DATA + "/one_pixel.jpg"));
+    fs::permissions(path("shut"), fs::perms::owner_all);
+    EXPECT_EQ(result.exit_status, 1);
+}
+
+TEST_F(ConverterTest, UsageErrorsExitWithTwoAndTheUsage) {
+    place("one_pixel.jpg", "a.jpg");
+    place("one_pixel.jpg", "a.jpeg");
+    place("one_pixel.jpg", "b.bmp");
+    for (const char* arguments : {"--frobnicate a.jpg", "-o out.bmp a.jpg a.jpeg", "", "-o", "a.jpg a.jpeg", "b.bmp",
+                                  "-o a.jpg a.jpg"}) {
+        SCOPED_TRACE(arguments);
+        const CommandRun result = run(arguments);
+        EXPECT_EQ(result.exit_status, 2);
+        EXPECT_NE(result.err.find(USAGE_START), std::string::npos);
+        EXPECT_EQ(result.err.substr(0, 14), "jpeg2bmp-cli: ");
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_EQ(files(), (std::vector<std::string>{"a.jpeg", "a.jpg", "b.bmp"}));
+    const CommandRun help = run("--help");
+    EXPECT_EQ(help.exit_status, 0);
+    EXPECT_EQ(help.out.substr(0, USAGE_START.size()), USAGE_START);
+    const CommandRun version = run("--version");
+    EXPECT_EQ(version.exit_status, 0);
+    EXPECT_EQ(version.out.substr(0, 13), "jpeg2bmp-cli ");
+}
+
+TEST_F(ConverterTest, TheTraceHoldsTheInteractiveLinesAndSaysWhatIsNew) {
+    const std::string restart = shell_quoted(DATA + "/chelsea_restart.jpg");
+    CommandRun result = run("--trace -o out.bmp " + restart);
+    EXPECT_EQ(result.exit_status, 0);
+    for (const char* line : {"begin of image\n", "Expand reference component(s)\nAPP0 segment of 14 bytes: JFIF\n",
+                             "frame header syntax\nimage size : 451 * 300\n",
+                             "define restart interval\nrestart interval = 29\n",
+                             "Start of Scan\nindex[0] = 0\nindex[1] = 1\nindex[2] = 2\nSs = 0, Se = 63, Ah = 0, Al = 0\n",
+                             "write to file .......\nEnd of image\n"})
+        EXPECT_NE(result.out.find(line), std::string::npos) << line << result.out;
+    // To standard error when the BMP goes to standard output; a heading per
+    // file when there are several.
+    result = run("--trace -o - " + restart);
+    EXPECT_EQ(result.err.substr(0, 15), "begin of image\n");
+    place("one_pixel.jpg", "a.jpg");
+    place("one_pixel.jpg", "b.jpg");
+    result = run("--trace a.jpg b.jpg");
+    EXPECT_EQ(result.out.substr(0, 25), "==> a.jpg <==\nbegin of im");
+    EXPECT_NE(result.out.find("End of image\n==> b.jpg <==\nbegin of image\n"), std::string::npos);
+}
+
+TEST_F(ConverterTest, BaselineGivesTheInteractiveProgramsPicturesAndRefusesTheRest) {
+    for (const FixtureExpectation& e : load_fixture_expectations(DATA + "/expected.json")) {
+        SCOPED_TRACE(e.name);
+        const CommandRun result = run("--baseline -o out.bmp " + shell_quoted(DATA + "/" + e.name));
+        const bool converts = e.exit_status == 0 && e.bmp_size > 0;
+        EXPECT_EQ(result.exit_status, converts ? 0 : 1);
+        if (converts) EXPECT_EQ(sha256_hex(read_file(path("out.bmp"))), e.bmp_sha256);
+    }
+    const CommandRun restart = run("--baseline -o out.bmp " + shell_quoted(DATA + "/chelsea_restart.jpg"));
+    EXPECT_EQ(restart.err, "jpeg2bmp-cli: " + DATA + "/chelsea_restart.jpg: unknown instruction : DD\n");
+}
+
+}  // namespace
