@@ -9,6 +9,7 @@
 #include "core/byte_input.h"
 #include "core/decoder.h"
 #include "core/io.h"
+#include "scan/coefficients.h"
 #include "scan/planes.h"
 #include "segments/frame.h"
 #include "segments/tables.h"
@@ -29,6 +30,9 @@ struct Decode {
     // the colour transform of an Adobe segment (-1: none seen).
     int32_t restart_interval = 0;
     int32_t adobe_transform = -1;
+    // Of a frame coded in several scans: its coefficients, from the first
+    // scan to the picture.
+    FrameCoefficients coefficients;
     // From the scan to the end of the decode.
     Picture picture;
     // Set once the BMP has been written and closed: from then on the end of

@@ -6,26 +6,49 @@
 #include "core/format.h"
 #include "core/messages.h"
 #include "output/bmp.h"
+#include "scan/coefficients.h"
 #include "scan/scan.h"
 #include "segments/segments.h"
 
 namespace {
 
+void write_picture(Decode& decode) {
+    decode.trace.put(text::writing_picture());
+    write_bmp(decode.picture, decode.options.simd, decode.options.second_thread, decode.bmp);
+    decode.picture_written = true;
+}
+
+// The picture of a frame coded in several scans, once they are all in.
+void finish_coefficients(Decode& decode) {
+    if (decode.coefficients.components.empty() || decode.picture_written) return;
+    coefficients_to_picture(decode.frame, decode.quant, decode.options, decode.coefficients, decode.picture);
+    write_picture(decode);
+}
+
 // The input may end while the walk looks for a marker. Once the picture is
 // out, that ends the walk as EOI would (without its line); before, the file
-// is cut short.
+// is cut short. A frame coded in several scans ends with EOI: without it,
+// there is no knowing whether scans are missing.
 bool input_ended(const Decode& decode) {
     if (!decode.picture_written) fail(text::end_of_file());
     return true;
 }
 
-// The scan, then the BMP of its picture.
-void decode_picture(Decode& decode) {
-    decode_scan(decode.input, decode.trace, decode.frame, decode.quant, decode.huffman, decode.restart_interval,
-                decode.options, decode.picture);
-    decode.trace.put(text::writing_picture());
-    write_bmp(decode.picture, decode.options.simd, decode.options.second_thread, decode.bmp);
-    decode.picture_written = true;
+// A sequential scan of the whole frame straight into the planes, then the
+// BMP of its picture.
+void decode_picture(Decode& decode, const ScanHeader& header) {
+    decode_scan(decode.input, decode.trace, header, decode.frame, decode.quant, decode.huffman,
+                decode.restart_interval, decode.options, decode.picture);
+    write_picture(decode);
+}
+
+// Whether the scan holds every component of a sequential frame, in frame
+// order: the whole picture, at once.
+bool whole_frame(const FrameHeader& frame, const ScanHeader& header) {
+    if (frame.progressive || header.components.size() != frame.components.size()) return false;
+    for (size_t i = 0; i < header.components.size(); ++i)
+        if (header.components[i].Cs != frame.components[i].label) return false;
+    return true;
 }
 
 DecodeResult::End walk_baseline(Decode& decode) {
@@ -66,7 +89,7 @@ DecodeResult::End walk_baseline(Decode& decode) {
                     trace.put(text::second_scan_refused());
                     return DecodeResult::End::FINISHED;
                 }
-                decode_picture(decode);
+                decode_picture(decode, read_scan_header(in, Walk::BASELINE, decode.frame));
                 break;
             case EOI: trace.put(text::end_of_image()); return DecodeResult::End::FINISHED;
             default:
@@ -159,16 +182,15 @@ DecodeResult::End walk_extended(Decode& decode) {
                 break;
             case SOF0:
             case SOF1:
+            case SOF2:
                 trace.put(text::frame_type(code));
                 read_sof0(in, trace, Walk::EXTENDED, decode.frame);
+                decode.frame.progressive = code == SOF2;
                 if (decode.frame.component_count == 2) fail(text::two_components());
                 if (decode.frame.component_count == 4) fail(text::cmyk_pictures());
                 break;
-            case SOF2:
-            case SOF10:
-                trace.put(text::frame_type(code));
-                fail(text::progressive_frames());
             case SOF9:
+            case SOF10:
                 trace.put(text::frame_type(code));
                 fail(text::arithmetic_coding());
             case SOF3:
@@ -188,13 +210,23 @@ DecodeResult::End walk_extended(Decode& decode) {
                 trace.put(text::restart_interval(decode.restart_interval));
                 break;
             }
-            case SOS:
+            case SOS: {
                 trace.put(text::start_of_scan());
-                if (decode.picture_written) fail(text::several_scans());
+                if (decode.picture_written) fail(text::scan_after_picture());
                 if (is_rgb(decode)) fail(text::rgb_pictures());
-                decode_picture(decode);
+                const ScanHeader header = read_scan_header(in, Walk::EXTENDED, decode.frame);
+                if (decode.coefficients.components.empty() && whole_frame(decode.frame, header)) {
+                    decode_picture(decode, header);
+                } else {
+                    decode_coefficient_scan(in, trace, header, decode.frame, decode.huffman, decode.restart_interval,
+                                            Walk::EXTENDED, decode.coefficients);
+                }
                 break;
-            case EOI: trace.put(text::end_of_image()); return DecodeResult::End::FINISHED;
+            }
+            case EOI:
+                finish_coefficients(decode);
+                trace.put(text::end_of_image());
+                return DecodeResult::End::FINISHED;
             case DNL: fail(text::dnl_marker());
             case TEM: break;
             default:

@@ -156,13 +156,17 @@ std::string restart_marker_missing(int32_t number) {
 std::string marker_out_of_place(int code) { return formatted("Warning! marker %02X out of place\n", code); }
 std::string twelve_bit_samples() { return "Warning! 12-bit samples are not supported\n"; }
 std::string lossless_or_hierarchical() { return "Warning! lossless and hierarchical frames are not supported\n"; }
-std::string progressive_frames() { return "Warning! progressive frames are not supported yet\n"; }
 std::string arithmetic_coding() { return "Warning! arithmetic coding is not supported yet\n"; }
 std::string two_components() { return "Warning! two-component pictures are not supported\n"; }
 std::string cmyk_pictures() { return "Warning! CMYK pictures are not supported\n"; }
 std::string rgb_pictures() { return "Warning! RGB pictures are not supported yet\n"; }
 std::string dnl_marker() { return "Warning! DNL markers are not supported\n"; }
-std::string several_scans() { return "Warning! several scans are not supported yet\n"; }
+std::string scan_after_picture() { return "Warning! a scan after the whole picture\n"; }
+std::string progressive_band(int32_t ss, int32_t se, int32_t ah, int32_t al) {
+    return formatted("Warning! Ss = %d, Se = %d, Ah = %d, Al = %d, no progressive scan\n", ss, se, ah, al);
+}
+std::string ac_size(int32_t s) { return formatted("Warning! AC size %d out of range\n", s); }
+std::string no_dc_scan(int32_t label) { return formatted("Warning! component %d has no DC scan\n", label); }
 
 std::string reason_of(const std::string& warning) {
     std::string words = warning;

@@ -88,13 +88,15 @@ std::string restart_marker_missing(int32_t number);
 std::string marker_out_of_place(int code);
 std::string twelve_bit_samples();
 std::string lossless_or_hierarchical();
-std::string progressive_frames();
 std::string arithmetic_coding();
 std::string two_components();
 std::string cmyk_pictures();
 std::string rgb_pictures();
 std::string dnl_marker();
-std::string several_scans();
+std::string scan_after_picture();
+std::string progressive_band(int32_t ss, int32_t se, int32_t ah, int32_t al);
+std::string ac_size(int32_t s);
+std::string no_dc_scan(int32_t label);
 
 // The words of a warning line without its leading "Warning!" (in any of
 // its spellings) and its line end.

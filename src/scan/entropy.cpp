@@ -152,6 +152,8 @@ int32_t decode_symbol(BitReader& r, const HuffmanTree& tree) {
     return decode_code(r, tree);
 }
 
+int32_t read_bits(BitReader& r, int32_t count) { return receive(r, count); }
+
 void decode_block(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred,
                   Block& coefficients) {
     coefficients.fill(0);
@@ -254,9 +256,9 @@ void finish_scan_bits(BitReader& r) {
     const uint32_t unused_ff = r.ff_bytes & ((1u << unused) - 1);
     const int32_t stream_bytes = unused + __builtin_popcount(unused_ff);
     return_to_offset(r.input, r.fetched_end - static_cast<uint64_t>(stream_bytes));
+    r.fetched_end = input_offset(r.input);
     r.bit_buffer = 0;
     r.bit_count = 0;
     r.padding = 0;
-    r.fetched_end = 0;
     r.ff_bytes = 0;
 }

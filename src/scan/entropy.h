@@ -16,13 +16,13 @@
 // data byte fetched i bytes before it was a 0xFF, which took two bytes of
 // the stream (the byte after it is dropped).
 struct BitReader {
-    explicit BitReader(ByteInput& from) : input(from) {}
+    explicit BitReader(ByteInput& from) : input(from), fetched_end(input_offset(from)) {}
 
     ByteInput& input;
+    uint64_t fetched_end;  // before any byte is fetched: where the reader began
     uint64_t bit_buffer = 0;
     int32_t bit_count = 0;
     int32_t padding = 0;
-    uint64_t fetched_end = 0;
     uint32_t ff_bytes = 0;
 };
 
@@ -32,6 +32,9 @@ int32_t read_bit(BitReader& bits);
 
 // The symbol of the leaf that the next bits lead to in `tree`.
 int32_t decode_symbol(BitReader& bits, const HuffmanTree& tree);
+
+// The next `count` bits (0 to 31), most significant first, as a number.
+int32_t read_bits(BitReader& bits, int32_t count);
 
 // Decodes one block's 64 quantized coefficients into `coefficients` at
 // their block places; `dc_pred` is the component's DC predictor, read and

@@ -8,16 +8,26 @@
 
 namespace {
 
-// One process decodes at most one scan.
+// The literal reader reads no byte ahead: at the end of a scan or of a
+// restart interval it only drops the rest of the byte it holds.
 reference::BitState literal_bits;
 
 }  // namespace
 
+int32_t read_bit(BitReader& bits) { return reference::read_bit(bits.input, literal_bits); }
+int32_t read_bits(BitReader& bits, int32_t count) {
+    uint32_t v = 0;
+    for (int32_t i = 0; i < count; ++i) v = ((v << 1) | static_cast<uint32_t>(read_bit(bits))) & 0x7FFFFFFFu;
+    return static_cast<int32_t>(v);
+}
+int32_t decode_symbol(BitReader& bits, const HuffmanTree& tree) {
+    return reference::decode_symbol(bits.input, literal_bits, tree);
+}
 void decode_block(BitReader& bits, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred,
                   Block& coefficients) {
     reference::decode_block(bits.input, literal_bits, dc_tree, ac_tree, dc_pred, coefficients);
 }
-void finish_scan_bits(BitReader&) {}
+void finish_scan_bits(BitReader&) { literal_bits = reference::BitState{}; }
 void dequantize_block(const QuantTable& table, Block& coefficients) { reference::dequantize_block(table, coefficients); }
 void idct_block(const TransformTables& tables, SimdPath, const Block& coefficients, Block& samples) {
     reference::idct_block(tables, coefficients, samples);

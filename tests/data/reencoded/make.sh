@@ -20,6 +20,50 @@ done
 jpegtran -copy all -restart 1 "$from/exif/chelsea_420_exif_thumbnail.jpg" > chelsea_420.exif_copy_all_restart_row.jpg
 jpegtran -copy all -restart 1 "$from/rocket_icc.jpg" > rocket_icc.copy_all_restart_row.jpg
 
+# Progressive, also with restart intervals; several sequential scans: one
+# per component, and two components in one scan with the third in another;
+# deep successive approximation with split bands.
+cat > one_scan_each.txt <<'SCANS'
+0: 0-63, 0, 0;
+1: 0-63, 0, 0;
+2: 0-63, 0, 0;
+SCANS
+cat > two_and_one.txt <<'SCANS'
+0, 2: 0-63, 0, 0;
+1: 0-63, 0, 0;
+SCANS
+cat > deep_approximation.txt <<'SCANS'
+0, 1, 2: 0-0, 0, 3;
+0: 1-9, 0, 4;
+0: 10-63, 0, 4;
+2: 1-63, 0, 2;
+1: 1-63, 0, 4;
+0, 1, 2: 0-0, 3, 2;
+0, 1, 2: 0-0, 2, 1;
+0, 1, 2: 0-0, 1, 0;
+0: 1-63, 4, 3;
+0: 1-63, 3, 2;
+0: 1-63, 2, 1;
+0: 1-63, 1, 0;
+1: 1-63, 4, 3;
+1: 1-63, 3, 2;
+1: 1-63, 2, 1;
+1: 1-63, 1, 0;
+2: 1-63, 2, 1;
+2: 1-63, 1, 0;
+SCANS
+for name in astronaut_411 chelsea_420 chelsea_444_q95 chelsea_gray coffee_422_opt coffee_440 coffee_pil_420 \
+            five_by_two odd_37x23 one_pixel rocket; do
+  jpegtran -progressive "$from/$name.jpg" > "$name.progressive.jpg"
+  jpegtran -progressive -restart 1 "$from/$name.jpg" > "$name.progressive_restart_row.jpg"
+done
+for name in chelsea_420 coffee_422_opt odd_37x23 astronaut_411; do
+  jpegtran -scans one_scan_each.txt "$from/$name.jpg" > "$name.one_scan_each.jpg"
+  jpegtran -scans two_and_one.txt "$from/$name.jpg" > "$name.two_and_one.jpg"
+  jpegtran -scans deep_approximation.txt -restart 3B "$from/$name.jpg" > "$name.deep_approximation_restart.jpg"
+done
+rm one_scan_each.txt two_and_one.txt deep_approximation.txt
+
 # Baseline codings of the files the interactive program refuses, whose
 # pictures the converter must give.
 for name in chelsea_progressive chelsea_restart rocket_icc; do
