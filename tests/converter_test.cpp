@@ -7,12 +7,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "support/binary_run.h"
 #include "support/decode_run.h"
 #include "support/fixtures.h"
+#include "support/jpeg_writer.h"
 #include "support/sha256.h"
 
 namespace fs = std::filesystem;
@@ -100,6 +102,49 @@ TEST_F(ConverterTest, SixteenBitTablesGiveWhatTheLiteralStagesCompute) {
     ASSERT_EQ(std::system(literal.c_str()), 0);
     EXPECT_EQ(read_file(path("out.bmp")), read_file(path("literal.bmp")));
     EXPECT_EQ(read_file(path("out.bmp")).size(), 54u + 300 * 1356);
+}
+
+// The converter and its build with the literal stages on the same file.
+void expect_literal_picture(const std::string& folder, const std::string& file) {
+    SCOPED_TRACE(file);
+    const std::string converter = "cd " + shell_quoted(folder) + " && " JPEG2BMP_RUNNER " ";
+    ASSERT_EQ(std::system((converter + shell_quoted(JPEG2BMP_CONVERTER) + " -o out.bmp " + file).c_str()), 0);
+    ASSERT_EQ(std::system((converter + shell_quoted(JPEG2BMP_REFERENCE_CONVERTER) + " -o literal.bmp " + file).c_str()), 0);
+    EXPECT_EQ(read_file(folder + "/out.bmp"), read_file(folder + "/literal.bmp"));
+}
+
+TEST_F(ConverterTest, AnySamplingFactorsTakeTheNearestSample) {
+    // cjpeg's files (luma sampled less than chroma, ratios of 4), and the
+    // test encoder's ratios that are not whole.
+    for (const char* name : {"sampling_1x1_2x2_1x1.jpg", "sampling_4x1_1x1_2x1_restart.jpg",
+                             "sampling_2x1_1x2_1x1_progressive.jpg"})
+        expect_literal_picture(folder_, shell_quoted(DATA + "/made/" + name));
+    const auto sample = [](int c, int x, int y) { return c == 0 ? 30 + 5 * x + 3 * y : 128 + (c == 1 ? 2 * x : -y); };
+    for (const auto& layout : {std::vector<ComponentSpec>{{1, 3, 1, 0}, {2, 2, 1, 1}, {3, 1, 1, 1}},
+                               std::vector<ComponentSpec>{{1, 2, 3, 0}, {2, 1, 2, 1}, {3, 3, 1, 1}}}) {
+        write_file(path("made.jpg"), encode_picture(37, 29, layout, sample));
+        expect_literal_picture(folder_, "made.jpg");
+    }
+}
+
+TEST_F(ConverterTest, ComponentsNotTransformedAreWrittenAsRedGreenBlue) {
+    // cjpeg -rgb of a picture whose red is (4x + y) mod 256, green
+    // (7y + 2x) mod 256 and blue xy mod 256, quality 90.
+    ASSERT_EQ(run("-o out.bmp " + shell_quoted(DATA + "/made/rgb.jpg")).exit_status, 0);
+    expect_literal_picture(folder_, shell_quoted(DATA + "/made/rgb.jpg"));
+    const Bytes bmp = read_file(path("out.bmp"));
+    const int width = 61, height = 37, row = 3 * width + width % 4;
+    ASSERT_EQ(bmp.size(), 54u + static_cast<size_t>(row * height));
+    double error[3] = {};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* pixel = &bmp[static_cast<size_t>(54 + (height - 1 - y) * row + 3 * x)];
+            error[0] += std::abs(pixel[2] - (4 * x + y) % 256);
+            error[1] += std::abs(pixel[1] - (7 * y + 2 * x) % 256);
+            error[2] += std::abs(pixel[0] - (x * y) % 256);
+        }
+    }
+    for (double channel : error) EXPECT_LT(channel / (width * height), 4.0);
 }
 
 TEST_F(ConverterTest, AFileThatFailsLeavesNothingAndTheOthersAreStillConverted) {

@@ -12,7 +12,16 @@
 
 namespace {
 
+// Three components are Y, Cb, Cr unless an Adobe segment says they are not
+// transformed or their labels are 'R', 'G', 'B'.
+bool is_rgb(const Decode& decode) {
+    const std::vector<FrameComponent>& c = decode.frame.components;
+    if (c.size() != 3) return false;
+    return decode.adobe_transform == 0 || (c[0].label == 'R' && c[1].label == 'G' && c[2].label == 'B');
+}
+
 void write_picture(Decode& decode) {
+    decode.picture.rgb = decode.options.walk == Walk::EXTENDED && is_rgb(decode);
     decode.trace.put(text::writing_picture());
     write_bmp(decode.picture, decode.options.simd, decode.options.second_thread, decode.bmp);
     decode.picture_written = true;
@@ -143,14 +152,6 @@ void read_application(Decode& decode, int number) {
     decode.trace.put(text::segment_contents(number, length, what));
 }
 
-// Three components are Y, Cb, Cr unless an Adobe segment says they are not
-// transformed or their labels are 'R', 'G', 'B'.
-bool is_rgb(const Decode& decode) {
-    const std::vector<FrameComponent>& c = decode.frame.components;
-    if (c.size() != 3) return false;
-    return decode.adobe_transform == 0 || (c[0].label == 'R' && c[1].label == 'G' && c[2].label == 'B');
-}
-
 DecodeResult::End walk_extended(Decode& decode) {
     ByteInput& in = decode.input;
     TraceSink& trace = decode.trace;
@@ -213,7 +214,6 @@ DecodeResult::End walk_extended(Decode& decode) {
             case SOS: {
                 trace.put(text::start_of_scan());
                 if (decode.picture_written) fail(text::scan_after_picture());
-                if (is_rgb(decode)) fail(text::rgb_pictures());
                 const ScanHeader header = read_scan_header(in, Walk::EXTENDED, decode.frame);
                 if (decode.coefficients.components.empty() && whole_frame(decode.frame, header)) {
                     decode_picture(decode, header);

@@ -159,7 +159,6 @@ std::string lossless_or_hierarchical() { return "Warning! lossless and hierarchi
 std::string arithmetic_coding() { return "Warning! arithmetic coding is not supported yet\n"; }
 std::string two_components() { return "Warning! two-component pictures are not supported\n"; }
 std::string cmyk_pictures() { return "Warning! CMYK pictures are not supported\n"; }
-std::string rgb_pictures() { return "Warning! RGB pictures are not supported yet\n"; }
 std::string dnl_marker() { return "Warning! DNL markers are not supported\n"; }
 std::string scan_after_picture() { return "Warning! a scan after the whole picture\n"; }
 std::string progressive_band(int32_t ss, int32_t se, int32_t ah, int32_t al) {

@@ -91,7 +91,6 @@ std::string lossless_or_hierarchical();
 std::string arithmetic_coding();
 std::string two_components();
 std::string cmyk_pictures();
-std::string rgb_pictures();
 std::string dnl_marker();
 std::string scan_after_picture();
 std::string progressive_band(int32_t ss, int32_t se, int32_t ah, int32_t al);

@@ -8,6 +8,7 @@
 // blue = green = red = Y.
 #include "output/bmp.h"
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -66,23 +67,44 @@ void write_header(int32_t width, int32_t height, ByteSink& bmp) {
     write_out(bmp, header, sizeof header);
 }
 
-// A line of a chroma plane as the converter takes it: as it stands for
-// ratios 1 and 2, with each sample repeated over a larger ratio, kept for
-// the luma lines that share it.
-struct SpreadLine {
-    int32_t ratio = 1;
-    int32_t line = -1;
-    std::vector<int32_t> samples;
+// The lines of one component as the converter takes them. Pixel x of
+// picture line y takes sample floor(x H / H_max) of plane line
+// floor(y V / V_max), the nearest-sample rule: for whole ratios, each
+// sample repeated over its ratio. Where the colour kernel reads the plane's
+// line itself (ratio 1, or 2 for chroma), that line; otherwise its samples
+// spread out once, kept for the picture lines that share them.
+struct ComponentLines {
+    const ComponentPlane* plane = nullptr;
+    int32_t h = 1;
+    int32_t v = 1;
+    int32_t kernel_ratio = 0;  // 1 or 2: the plane's own line; 0: spread
+    int32_t spread_line = -1;
+    std::vector<int32_t> spread;
 };
 
-ChromaLine chroma_line(const ComponentPlane& plane, int32_t y, int32_t width, SpreadLine& spread) {
-    const int32_t* line = plane.row(y);
-    if (spread.ratio <= 2) return {line, spread.ratio};
-    if (spread.line != y) {
-        spread.line = y;
-        for (int32_t x = 0; x < width; ++x) spread.samples[x] = line[x / spread.ratio];
+ComponentLines lines_of(const ComponentPlane& plane, const FrameComponent& component, int32_t h_max, int32_t width,
+                        bool chroma) {
+    ComponentLines lines{&plane, component.H, component.V, 0, -1, {}};
+    const bool whole = h_max % component.H == 0;
+    if (component.H == h_max) {
+        lines.kernel_ratio = 1;
+    } else if (chroma && whole && h_max / component.H == 2) {
+        lines.kernel_ratio = 2;
+    } else {
+        lines.spread.resize(static_cast<size_t>(width));
     }
-    return {spread.samples.data(), 1};
+    return lines;
+}
+
+ChromaLine line_at(ComponentLines& lines, int32_t y, int32_t width, int32_t h_max, int32_t v_max) {
+    const int32_t plane_line = y * lines.v / v_max;
+    const int32_t* samples = lines.plane->row(plane_line);
+    if (lines.kernel_ratio != 0) return {samples, lines.kernel_ratio};
+    if (lines.spread_line != plane_line) {
+        lines.spread_line = plane_line;
+        for (int32_t x = 0; x < width; ++x) lines.spread[x] = samples[x * lines.h / h_max];
+    }
+    return {lines.spread.data(), 1};
 }
 
 }  // namespace
@@ -105,31 +127,39 @@ void convert_line(SimdPath simd, const int32_t* y, ChromaLine cb, ChromaLine cr,
 
 namespace {
 
-// Converts picture lines to BMP rows, padding included.
+// Converts picture lines to BMP rows, padding included: one plane as
+// grey, three as Y, Cb, Cr, or as red, green, blue where the picture says
+// its components are not transformed.
 class RowConverter {
 public:
     RowConverter(const Picture& picture, SimdPath simd) : picture_(picture), simd_(simd) {
-        const int32_t width = picture.width;
-        if (picture.planes.size() == 1) return;
-        const FrameComponent& luma = picture.components[0];
-        const FrameComponent& cb = picture.components[1];
-        const FrameComponent& cr = picture.components[2];
-        cb_rows_ = luma.V / cb.V;
-        cr_rows_ = luma.V / cr.V;
-        cb_line_ = SpreadLine{luma.H / cb.H, -1, std::vector<int32_t>(static_cast<size_t>(width))};
-        cr_line_ = SpreadLine{luma.H / cr.H, -1, std::vector<int32_t>(static_cast<size_t>(width))};
-        grey_ = false;
+        for (const FrameComponent& component : picture.components) {
+            h_max_ = component.H > h_max_ ? component.H : h_max_;
+            v_max_ = component.V > v_max_ ? component.V : v_max_;
+        }
+        const size_t count = picture.planes.size() == 1 ? 1 : 3;
+        for (size_t i = 0; i < count; ++i)
+            lines_[i] = lines_of(picture.planes[i], picture.components[i], h_max_, picture.width, i > 0 && !picture.rgb);
     }
 
     void convert(int32_t y, uint8_t* row) {
         const int32_t width = picture_.width;
-        const int32_t* luma = picture_.planes[0].row(y);
-        if (grey_) {
+        const ChromaLine first = line_at(lines_[0], y, width, h_max_, v_max_);
+        if (picture_.planes.size() == 1) {
             for (int32_t x = 0; x < width; ++x)
-                row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = static_cast<uint8_t>(luma[x]);
+                row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = static_cast<uint8_t>(first.samples[x]);
+        } else if (picture_.rgb) {
+            // Samples are 0 to 255 already; blue, green, red in that order.
+            const ChromaLine green = line_at(lines_[1], y, width, h_max_, v_max_);
+            const ChromaLine blue = line_at(lines_[2], y, width, h_max_, v_max_);
+            for (int32_t x = 0; x < width; ++x) {
+                row[3 * x] = static_cast<uint8_t>(blue.samples[x]);
+                row[3 * x + 1] = static_cast<uint8_t>(green.samples[x]);
+                row[3 * x + 2] = static_cast<uint8_t>(first.samples[x]);
+            }
         } else {
-            convert_line(simd_, luma, chroma_line(picture_.planes[1], y / cb_rows_, width, cb_line_),
-                         chroma_line(picture_.planes[2], y / cr_rows_, width, cr_line_), width, row);
+            convert_line(simd_, first.samples, line_at(lines_[1], y, width, h_max_, v_max_),
+                         line_at(lines_[2], y, width, h_max_, v_max_), width, row);
         }
         for (uint64_t i = 3 * static_cast<uint64_t>(width); i < bmp_row_bytes(width); ++i) row[i] = 0;
     }
@@ -137,11 +167,9 @@ public:
 private:
     const Picture& picture_;
     const SimdPath simd_;
-    bool grey_ = true;
-    int32_t cb_rows_ = 1;
-    int32_t cr_rows_ = 1;
-    SpreadLine cb_line_;
-    SpreadLine cr_line_;
+    int32_t h_max_ = 1;
+    int32_t v_max_ = 1;
+    std::array<ComponentLines, 3> lines_;
 };
 
 // The BMP rows of the picture lines from `first_line` down. Both threads

@@ -198,7 +198,7 @@ void start_coefficients(TraceSink& trace, const FrameHeader& frame, FrameCoeffic
     trace.put(text::largest_factors(c.h_max, c.v_max));
     std::vector<int32_t> order(frame.components.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int32_t>(i);
-    check_picture(frame, order, c.h_max, c.v_max);
+    check_picture(frame, Walk::EXTENDED, order, c.h_max, c.v_max);
 
     c.mcus_wide = ceil_div(frame.width, 8 * c.h_max);
     c.mcus_high = ceil_div(frame.height, 8 * c.v_max);

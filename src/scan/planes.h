@@ -37,13 +37,15 @@ struct alignas(64) ComponentPlane {
     }
 };
 
-// What the writer converts: the picture's size, and the scan's components
-// (their factors) and planes in scan order.
+// What the writer converts: the picture's size, and its components (their
+// factors) and planes, in the order the writer takes them: Y, Cb, Cr, or
+// red, green, blue where `rgb` says the samples are not transformed.
 struct Picture {
     int32_t width = 0;
     int32_t height = 0;
     std::vector<FrameComponent> components;
     std::vector<ComponentPlane> planes;
+    bool rgb = false;
 };
 
 // Allocates `plane` with every sample 0; false when the system refuses.

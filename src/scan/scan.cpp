@@ -36,7 +36,7 @@ void decode_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, cons
         if (frame.components[position].V > v_max) v_max = frame.components[position].V;
     }
     trace.put(text::largest_factors(h_max, v_max));
-    check_picture(frame, index, h_max, v_max);
+    check_picture(frame, options.walk, index, h_max, v_max);
     check_tables(huffman, options.walk, header, true, true);
 
     const size_t count = index.size();

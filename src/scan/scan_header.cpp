@@ -9,12 +9,11 @@ namespace {
 
 constexpr int32_t LAST_COEFFICIENT = 63;
 
-// The writer reads the chroma planes through integer ratios of the sampling
-// factors: component 0 must have the largest factors and those of
-// components 1 and 2 must divide them. Greyscale is one component.
-bool layout_supported(const FrameHeader& frame, const std::vector<int32_t>& index, int32_t h_max, int32_t v_max) {
+bool layout_supported(const FrameHeader& frame, Walk walk, const std::vector<int32_t>& index, int32_t h_max,
+                      int32_t v_max) {
     if (index.size() == 1) return true;
     if (index.size() < 3) return false;
+    if (walk == Walk::EXTENDED) return index.size() == 3;
     const FrameComponent& first = frame.components[index[0]];
     if (first.H != h_max || first.V != v_max) return false;
     for (size_t i = 1; i < 3; ++i) {
@@ -73,8 +72,9 @@ std::vector<int32_t> map_components(TraceSink& trace, const FrameHeader& frame, 
     return index;
 }
 
-void check_picture(const FrameHeader& frame, const std::vector<int32_t>& index, int32_t h_max, int32_t v_max) {
-    if (!layout_supported(frame, index, h_max, v_max)) fail(text::layout_not_supported());
+void check_picture(const FrameHeader& frame, Walk walk, const std::vector<int32_t>& index, int32_t h_max,
+                   int32_t v_max) {
+    if (!layout_supported(frame, walk, index, h_max, v_max)) fail(text::layout_not_supported());
     // bfSize is a 32-bit field.
     if (bmp_file_size(frame.width, frame.height) > 4294967295u) fail(text::picture_too_large());
 }

@@ -44,8 +44,12 @@ std::vector<int32_t> map_components(TraceSink& trace, const FrameHeader& frame, 
 void check_band(const ScanHeader& header);
 
 // The components' layout (`index`: their frame positions, in the writer's
-// order) and the picture's size are what the writer can take.
-void check_picture(const FrameHeader& frame, const std::vector<int32_t>& index, int32_t h_max, int32_t v_max);
+// order) and the picture's size are what the writer can take: in an
+// extended file one or three components of any factors, in a baseline one
+// a luma component with the largest factors and chroma factors that divide
+// them.
+void check_picture(const FrameHeader& frame, Walk walk, const std::vector<int32_t>& index, int32_t h_max,
+                   int32_t v_max);
 
 // The scan's Huffman tables exist: of the DC class, the AC class, or both.
 void check_tables(const HuffmanTables& huffman, Walk walk, const ScanHeader& header, bool dc, bool ac);

@@ -147,21 +147,26 @@ void write_bmp(const Picture& picture, ByteSink& bmp) {
     put_u32(bmp, 0);
     put_u32(bmp, 0);
 
+    // Each pixel reads the sample floor(x H / H_max), floor(y V / V_max)
+    // of each component.
     const bool grey = picture.planes.size() == 1;
-    const FrameComponent& luma = picture.components[0];
-    int32_t rx1 = 1, ry1 = 1, rx2 = 1, ry2 = 1;
-    if (!grey) {
-        rx1 = luma.H / picture.components[1].H;
-        ry1 = luma.V / picture.components[1].V;
-        rx2 = luma.H / picture.components[2].H;
-        ry2 = luma.V / picture.components[2].V;
-    }
-    const auto sample = [&](size_t plane, int32_t x, int32_t y) { return picture.planes[plane].row(y)[x]; };
+    int32_t h_max = 1, v_max = 1;
+    for (const FrameComponent& c : picture.components) h_max = c.H > h_max ? c.H : h_max, v_max = c.V > v_max ? c.V : v_max;
+    const auto sample = [&](size_t plane, int32_t x, int32_t y) {
+        const FrameComponent& c = picture.components[plane];
+        return picture.planes[plane].row(y * c.V / v_max)[x * c.H / h_max];
+    };
     for (int32_t y = picture.height - 1; y >= 0; --y) {
         for (int32_t x = 0; x < picture.width; ++x) {
+            if (picture.rgb) {
+                put_byte(bmp, sample(2, x, y));
+                put_byte(bmp, sample(1, x, y));
+                put_byte(bmp, sample(0, x, y));
+                continue;
+            }
             const double Y = sample(0, x, y);
-            const double cb = (grey ? 128 : sample(1, x / rx1, y / ry1)) - 128;
-            const double cr = (grey ? 128 : sample(2, x / rx2, y / ry2)) - 128;
+            const double cb = (grey ? 128 : sample(1, x, y)) - 128;
+            const double cr = (grey ? 128 : sample(2, x, y)) - 128;
             put_byte(bmp, clamp_to_byte(cb * 1.772 + Y));
             put_byte(bmp, clamp_to_byte((Y - cb * 0.34414) - cr * 0.71414));
             put_byte(bmp, clamp_to_byte(cr * 1.402 + Y));
