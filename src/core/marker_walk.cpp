@@ -185,6 +185,8 @@ DecodeResult::End walk_extended(Decode& decode) {
             case SOF1:
             case SOF2:
                 trace.put(text::frame_type(code));
+                // The scans so far were laid out for the first frame.
+                if (!decode.coefficients.components.empty() || decode.picture_written) fail(text::second_frame());
                 read_sof0(in, trace, Walk::EXTENDED, decode.frame);
                 decode.frame.progressive = code == SOF2;
                 if (decode.frame.component_count == 2) fail(text::two_components());

@@ -160,6 +160,7 @@ std::string arithmetic_coding() { return "Warning! arithmetic coding is not supp
 std::string two_components() { return "Warning! two-component pictures are not supported\n"; }
 std::string cmyk_pictures() { return "Warning! CMYK pictures are not supported\n"; }
 std::string dnl_marker() { return "Warning! DNL markers are not supported\n"; }
+std::string second_frame() { return "Warning! a second frame header after its scans\n"; }
 std::string scan_after_picture() { return "Warning! a scan after the whole picture\n"; }
 std::string progressive_band(int32_t ss, int32_t se, int32_t ah, int32_t al) {
     return formatted("Warning! Ss = %d, Se = %d, Ah = %d, Al = %d, no progressive scan\n", ss, se, ah, al);

@@ -93,6 +93,7 @@ std::string two_components();
 std::string cmyk_pictures();
 std::string dnl_marker();
 std::string scan_after_picture();
+std::string second_frame();
 std::string progressive_band(int32_t ss, int32_t se, int32_t ah, int32_t al);
 std::string ac_size(int32_t s);
 std::string no_dc_scan(int32_t label);
