@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "support/decode_run.h"
 #include "support/fixtures.h"
 #include "support/jpeg_writer.h"
+#include "output/bmp.h"
 #include "support/sha256.h"
 
 namespace fs = std::filesystem;
@@ -145,6 +147,77 @@ TEST_F(ConverterTest, ComponentsNotTransformedAreWrittenAsRedGreenBlue) {
         }
     }
     for (double channel : error) EXPECT_LT(channel / (width * height), 4.0);
+}
+
+// A BMP's pixels, top line first, each blue, green, red.
+struct Pixels {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<std::array<uint8_t, 3>> at;  // [y * width + x]
+    bool operator==(const Pixels&) const = default;
+};
+
+Pixels pixels_of(const Bytes& bmp) {
+    Pixels p;
+    p.width = static_cast<int32_t>(bmp[18] | bmp[19] << 8 | bmp[20] << 16);
+    p.height = static_cast<int32_t>(bmp[22] | bmp[23] << 8 | bmp[24] << 16);
+    const size_t row = 3 * static_cast<size_t>(p.width) + static_cast<size_t>(p.width % 4);
+    for (int32_t y = 0; y < p.height; ++y)
+        for (int32_t x = 0; x < p.width; ++x) {
+            const size_t at = 54 + row * static_cast<size_t>(p.height - 1 - y) + 3 * static_cast<size_t>(x);
+            p.at.push_back({bmp[at], bmp[at + 1], bmp[at + 2]});
+        }
+    return p;
+}
+
+Pixels mirrored_left_to_right(const Pixels& p) {
+    Pixels m = p;
+    for (int32_t y = 0; y < p.height; ++y)
+        for (int32_t x = 0; x < p.width; ++x) m.at[y * p.width + x] = p.at[y * p.width + p.width - 1 - x];
+    return m;
+}
+
+Pixels mirrored_top_to_bottom(const Pixels& p) {
+    Pixels m = p;
+    for (int32_t y = 0; y < p.height; ++y)
+        for (int32_t x = 0; x < p.width; ++x) m.at[y * p.width + x] = p.at[(p.height - 1 - y) * p.width + x];
+    return m;
+}
+
+Pixels transposed(const Pixels& p) {
+    Pixels t{p.height, p.width, p.at};
+    for (int32_t y = 0; y < t.height; ++y)
+        for (int32_t x = 0; x < t.width; ++x) t.at[y * t.width + x] = p.at[x * p.width + y];
+    return t;
+}
+
+TEST_F(ConverterTest, AutoOrientTurnsThePictureUprightAsItsExifSays) {
+    for (const char* name : {"chelsea_420", "odd_37x23"}) {
+        const Pixels coded = pixels_of(decode_bytes(read_file(DATA + "/" + name + ".jpg")).bmp);
+        const Pixels upright[9] = {{},
+                                   coded,
+                                   mirrored_left_to_right(coded),
+                                   mirrored_left_to_right(mirrored_top_to_bottom(coded)),
+                                   mirrored_top_to_bottom(coded),
+                                   transposed(coded),
+                                   mirrored_left_to_right(transposed(coded)),
+                                   mirrored_left_to_right(mirrored_top_to_bottom(transposed(coded))),
+                                   mirrored_top_to_bottom(transposed(coded))};
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(orientation));
+            const std::string file =
+                shell_quoted(DATA + "/exif/" + name + "_orientation_" + std::to_string(orientation) + ".jpg");
+            ASSERT_EQ(run("-o as_coded.bmp " + file).exit_status, 0);
+            EXPECT_EQ(pixels_of(read_file(path("as_coded.bmp"))), coded);
+            ASSERT_EQ(run("--auto-orient -o upright.bmp " + file).exit_status, 0);
+            const Bytes bmp = read_file(path("upright.bmp"));
+            EXPECT_EQ(pixels_of(bmp), upright[orientation]);
+            EXPECT_EQ(bmp.size(), bmp_file_size(upright[orientation].width, upright[orientation].height));
+        }
+        // The thumbnail inside the Exif segment is passed over with it.
+        ASSERT_EQ(run("--auto-orient -o main.bmp " + shell_quoted(DATA + "/exif/" + name + "_exif_thumbnail.jpg")).exit_status, 0);
+        EXPECT_EQ(pixels_of(read_file(path("main.bmp"))), coded);
+    }
 }
 
 TEST_F(ConverterTest, AFileThatFailsLeavesNothingAndTheOthersAreStillConverted) {

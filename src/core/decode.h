@@ -26,10 +26,12 @@ struct Decode {
     QuantTables quant;
     HuffmanTables huffman;
     FrameHeader frame;
-    // Of an extended file: the MCUs of a restart interval (0: none), and
-    // the colour transform of an Adobe segment (-1: none seen).
+    // Of an extended file: the MCUs of a restart interval (0: none), the
+    // colour transform of an Adobe segment (-1: none seen), and the Exif
+    // orientation (1 to 8; 0: none seen).
     int32_t restart_interval = 0;
     int32_t adobe_transform = -1;
+    int32_t orientation = 0;
     // Of a frame coded in several scans: its coefficients, from the first
     // scan to the picture.
     FrameCoefficients coefficients;

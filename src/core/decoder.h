@@ -41,6 +41,9 @@ struct DecodeOptions {
     // Whether dequantization, the inverse DCT and the colour conversion also
     // run on a second thread (where the process may use two processors).
     bool second_thread = true;
+    // Whether an extended file's Exif orientation turns the picture
+    // upright; without it the picture is written as coded.
+    bool auto_orient = false;
 };
 
 struct DecodeResult {

@@ -8,6 +8,7 @@
 #include "output/bmp.h"
 #include "scan/coefficients.h"
 #include "scan/scan.h"
+#include "segments/exif.h"
 #include "segments/segments.h"
 
 namespace {
@@ -23,7 +24,11 @@ bool is_rgb(const Decode& decode) {
 void write_picture(Decode& decode) {
     decode.picture.rgb = decode.options.walk == Walk::EXTENDED && is_rgb(decode);
     decode.trace.put(text::writing_picture());
-    write_bmp(decode.picture, decode.options.simd, decode.options.second_thread, decode.bmp);
+    if (decode.options.auto_orient && decode.orientation > 1) {
+        write_oriented_bmp(decode.picture, decode.orientation, decode.options.simd, decode.bmp);
+    } else {
+        write_bmp(decode.picture, decode.options.simd, decode.options.second_thread, decode.bmp);
+    }
     decode.picture_written = true;
 }
 
@@ -134,21 +139,18 @@ std::string contents_of(int number, const std::string& head) {
 }
 
 // Skips an APPn segment by its length, saying what it holds; an Adobe
-// segment's colour transform is kept.
+// segment's colour transform and the first Exif orientation are kept.
 void read_application(Decode& decode, int number) {
-    // The longest signature recognised, and the Adobe segment's transform
-    // byte (its twelfth).
-    constexpr int32_t HEAD_BYTES = 36;
+    // The Adobe segment's transform byte is its twelfth.
     constexpr size_t ADOBE_TRANSFORM_AT = 11;
     const int32_t length = payload_length(decode.input);
-    std::string head;
-    for (int32_t i = 0; i < length; ++i) {
-        const int32_t byte = read_segment_byte(decode.input);
-        if (i < HEAD_BYTES) head.push_back(static_cast<char>(byte));
-    }
-    const std::string what = contents_of(number, head);
-    if (what == "Adobe" && head.size() > ADOBE_TRANSFORM_AT)
-        decode.adobe_transform = static_cast<uint8_t>(head[ADOBE_TRANSFORM_AT]);
+    // At most 65533 bytes, the largest length less its own two.
+    std::string payload;
+    for (int32_t i = 0; i < length; ++i) payload.push_back(static_cast<char>(read_segment_byte(decode.input)));
+    const std::string what = contents_of(number, payload);
+    if (what == "Adobe" && payload.size() > ADOBE_TRANSFORM_AT)
+        decode.adobe_transform = static_cast<uint8_t>(payload[ADOBE_TRANSFORM_AT]);
+    if (what == "Exif" && decode.orientation == 0) decode.orientation = exif_orientation(payload);
     decode.trace.put(text::segment_contents(number, length, what));
 }
 

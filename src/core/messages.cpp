@@ -41,6 +41,8 @@ std::string cli_usage() {
            "                output (on standard error when the BMP goes to standard output)\n"
            "  --baseline    decode as the interactive jpeg2bmp does: baseline files only,\n"
            "                every other file fails\n"
+           "  --auto-orient turn the picture upright as its Exif orientation says\n"
+           "                (without it, the picture is written as coded)\n"
            "  --help        print this text and exit\n"
            "  --version     print the version and exit\n"
            "\n"

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -233,5 +234,56 @@ void write_bmp(const Picture& picture, SimdPath simd, bool second_thread, ByteSi
     pipeline.finish();
     for (uint64_t n = unwritten; n < published; ++n) write_batch(pipeline.batch(n));
 
+    if (!bmp.close()) fail(text::write_error(bmp.name()));
+}
+
+namespace {
+
+// The pixel (x, y) of the coded picture, `width` x `height`, that pixel
+// (X, Y) of the picture turned upright shows.
+struct SourcePixel {
+    int32_t x;
+    int32_t y;
+};
+
+SourcePixel source_of(int32_t orientation, int32_t X, int32_t Y, int32_t width, int32_t height) {
+    switch (orientation) {
+        case 2: return {width - 1 - X, Y};
+        case 3: return {width - 1 - X, height - 1 - Y};
+        case 4: return {X, height - 1 - Y};
+        case 5: return {Y, X};
+        case 6: return {Y, height - 1 - X};
+        case 7: return {width - 1 - Y, height - 1 - X};
+        case 8: return {width - 1 - Y, X};
+        default: return {X, Y};
+    }
+}
+
+}  // namespace
+
+void write_oriented_bmp(const Picture& picture, int32_t orientation, SimdPath simd, ByteSink& bmp) {
+    const int32_t width = picture.width;
+    const int32_t height = picture.height;
+    const bool swapped = orientation >= 5;
+    const int32_t out_width = swapped ? height : width;
+    const int32_t out_height = swapped ? width : height;
+    // The rows' padding changes with the width: bfSize is checked again.
+    if (bmp_file_size(out_width, out_height) > 4294967295u) fail(text::picture_too_large());
+    write_header(out_width, out_height, bmp);
+
+    const size_t row_bytes = static_cast<size_t>(bmp_row_bytes(width));
+    std::vector<uint8_t> rows(row_bytes * static_cast<size_t>(height));
+    RowConverter converter(picture, simd);
+    for (int32_t y = 0; y < height; ++y) converter.convert(y, rows.data() + row_bytes * static_cast<size_t>(y));
+
+    std::vector<uint8_t> out_row(static_cast<size_t>(bmp_row_bytes(out_width)), 0);
+    for (int32_t Y = out_height - 1; Y >= 0; --Y) {
+        for (int32_t X = 0; X < out_width; ++X) {
+            const SourcePixel from = source_of(orientation, X, Y, width, height);
+            std::memcpy(&out_row[3 * static_cast<size_t>(X)],
+                        &rows[row_bytes * static_cast<size_t>(from.y) + 3 * static_cast<size_t>(from.x)], 3);
+        }
+        write_out(bmp, out_row.data(), out_row.size());
+    }
     if (!bmp.close()) fail(text::write_error(bmp.name()));
 }

@@ -24,6 +24,13 @@ inline uint64_t bmp_file_size(int32_t width, int32_t height) {
 // thread too with `second_thread`. A failed write stops the decode.
 void write_bmp(const Picture& picture, SimdPath simd, bool second_thread, ByteSink& bmp);
 
+// Writes `picture` turned upright as Exif orientation `orientation` (2 to
+// 8) says: 2 mirrored left to right, 3 turned 180 degrees, 4 mirrored top
+// to bottom, 5 transposed, 6 turned 90 degrees clockwise, 7 transposed and
+// turned 180 degrees, 8 turned 90 degrees counter-clockwise. It holds the
+// whole picture's rows to turn them.
+void write_oriented_bmp(const Picture& picture, int32_t orientation, SimdPath simd, ByteSink& bmp);
+
 // A line of chroma samples, each standing for `ratio` pixels (1 or 2).
 struct ChromaLine {
     const int32_t* samples;

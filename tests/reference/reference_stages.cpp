@@ -129,15 +129,18 @@ void idct_block(const TransformTables& tables, const Block& coefficients, Block&
     }
 }
 
-void write_bmp(const Picture& picture, ByteSink& bmp) {
+void write_oriented_bmp(const Picture& picture, int32_t orientation, ByteSink& bmp) {
+    const int32_t width = picture.width, height = picture.height;
+    const bool swapped = orientation >= 5;
+    const int32_t out_width = swapped ? height : width, out_height = swapped ? width : height;
     put_byte(bmp, 'B');
     put_byte(bmp, 'M');
-    put_u32(bmp, static_cast<uint32_t>(bmp_file_size(picture.width, picture.height)));
+    put_u32(bmp, static_cast<uint32_t>(bmp_file_size(out_width, out_height)));
     put_u32(bmp, 0);
     put_u32(bmp, 54);
     put_u32(bmp, 40);
-    put_u32(bmp, static_cast<uint32_t>(picture.width));
-    put_u32(bmp, static_cast<uint32_t>(picture.height));
+    put_u32(bmp, static_cast<uint32_t>(out_width));
+    put_u32(bmp, static_cast<uint32_t>(out_height));
     put_u16(bmp, 1);
     put_u16(bmp, 24);
     put_u32(bmp, 0);
@@ -156,24 +159,35 @@ void write_bmp(const Picture& picture, ByteSink& bmp) {
         const FrameComponent& c = picture.components[plane];
         return picture.planes[plane].row(y * c.V / v_max)[x * c.H / h_max];
     };
-    for (int32_t y = picture.height - 1; y >= 0; --y) {
-        for (int32_t x = 0; x < picture.width; ++x) {
+    for (int32_t Y = out_height - 1; Y >= 0; --Y) {
+        for (int32_t X = 0; X < out_width; ++X) {
+            // The coded pixel that pixel (X, Y) of the upright picture shows.
+            int32_t x = X, y = Y;
+            if (orientation == 2) x = width - 1 - X;
+            if (orientation == 3) x = width - 1 - X, y = height - 1 - Y;
+            if (orientation == 4) y = height - 1 - Y;
+            if (orientation == 5) x = Y, y = X;
+            if (orientation == 6) x = Y, y = height - 1 - X;
+            if (orientation == 7) x = width - 1 - Y, y = height - 1 - X;
+            if (orientation == 8) x = width - 1 - Y, y = X;
             if (picture.rgb) {
                 put_byte(bmp, sample(2, x, y));
                 put_byte(bmp, sample(1, x, y));
                 put_byte(bmp, sample(0, x, y));
                 continue;
             }
-            const double Y = sample(0, x, y);
+            const double Y_ = sample(0, x, y);
             const double cb = (grey ? 128 : sample(1, x, y)) - 128;
             const double cr = (grey ? 128 : sample(2, x, y)) - 128;
-            put_byte(bmp, clamp_to_byte(cb * 1.772 + Y));
-            put_byte(bmp, clamp_to_byte((Y - cb * 0.34414) - cr * 0.71414));
-            put_byte(bmp, clamp_to_byte(cr * 1.402 + Y));
+            put_byte(bmp, clamp_to_byte(cb * 1.772 + Y_));
+            put_byte(bmp, clamp_to_byte((Y_ - cb * 0.34414) - cr * 0.71414));
+            put_byte(bmp, clamp_to_byte(cr * 1.402 + Y_));
         }
-        for (int32_t pad = 0; pad < picture.width % 4; ++pad) put_byte(bmp, 0);
+        for (int32_t pad = 0; pad < out_width % 4; ++pad) put_byte(bmp, 0);
     }
     if (!bmp.close()) fail(text::write_error(bmp.name()));
 }
+
+void write_bmp(const Picture& picture, ByteSink& bmp) { write_oriented_bmp(picture, 1, bmp); }
 
 }  // namespace reference

@@ -30,5 +30,6 @@ void decode_block(ByteInput& in, BitState& bits, const HuffmanTree& dc_tree, con
 void dequantize_block(const QuantTable& table, Block& coefficients);
 void idct_block(const TransformTables& tables, const Block& coefficients, Block& samples);
 void write_bmp(const Picture& picture, ByteSink& bmp);
+void write_oriented_bmp(const Picture& picture, int32_t orientation, ByteSink& bmp);
 
 }  // namespace reference

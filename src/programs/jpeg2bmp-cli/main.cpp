@@ -24,6 +24,7 @@ const std::string STANDARD = "-";
 struct Settings {
     bool trace = false;
     bool baseline = false;
+    bool auto_orient = false;
     std::string output;  // -o; empty: beside each file
     std::vector<std::string> files;
 };
@@ -93,6 +94,7 @@ int convert(const Conversion& c, const Settings& settings, bool heading) {
 
     DecodeOptions options;
     options.walk = settings.baseline ? Walk::BASELINE : Walk::EXTENDED;
+    options.auto_orient = settings.auto_orient;
 
     // Standard output and devices take the BMP only once it is whole, from
     // memory; a regular file is replaced by a temporary one beside it.
@@ -133,6 +135,8 @@ std::string parse(int argc, char** argv, Settings& settings, bool& help, bool& v
             settings.trace = true;
         } else if (word == "--baseline") {
             settings.baseline = true;
+        } else if (word == "--auto-orient") {
+            settings.auto_orient = true;
         } else if (word == "--help") {
             help = true;
         } else if (word == "--version") {
