@@ -192,7 +192,8 @@ struct BlockRun {
     bool operator==(const BlockRun&) const = default;
 };
 
-BlockRun decode_blocks(const Bytes& tables_and_data, int count, bool literal) {
+BlockRun decode_blocks(const Bytes& tables_and_data, int count, bool literal,
+                       const CoefficientLimits& limits = BASELINE_LIMITS) {
     BlockRun run;
     DecodeOn on(tables_and_data);
     HuffmanTables& huffman = on.decode.huffman;
@@ -211,9 +212,9 @@ BlockRun decode_blocks(const Bytes& tables_and_data, int count, bool literal) {
         for (int i = 0; i < count; ++i) {
             if (literal)
                 reference::decode_block(on.input, literal_bits, *huffman.trees[0][0], *huffman.trees[1][0], pred,
-                                        coefficients);
+                                        coefficients, limits);
             else
-                decode_block(bits, *huffman.trees[0][0], *huffman.trees[1][0], pred, coefficients);
+                decode_block(bits, *huffman.trees[0][0], *huffman.trees[1][0], pred, coefficients, limits);
             Block with_pred = coefficients;
             with_pred[0] ^= pred;  // both are recorded
             run.blocks.push_back(with_pred);
@@ -247,9 +248,9 @@ Bytes random_scan(std::mt19937& random, int blocks) {
     return out.finish();
 }
 
-void expect_same_decoding(const Bytes& stream, int blocks) {
-    const BlockRun program = decode_blocks(stream, blocks, false);
-    const BlockRun literal = decode_blocks(stream, blocks, true);
+void expect_same_decoding(const Bytes& stream, int blocks, const CoefficientLimits& limits = BASELINE_LIMITS) {
+    const BlockRun program = decode_blocks(stream, blocks, false, limits);
+    const BlockRun literal = decode_blocks(stream, blocks, true, limits);
     ASSERT_EQ(program.warning, literal.warning);
     ASSERT_EQ(program.offset, literal.offset);
     ASSERT_EQ(program.blocks.size(), literal.blocks.size());
@@ -318,6 +319,8 @@ TEST(Differential, EntropyDecodingOfRandomTablesAndBytes) {
         for (auto& byte : data) byte = static_cast<uint8_t>(random() % 4 == 0 ? 0xFF : random());
         SCOPED_TRACE(i);
         expect_same_decoding(with_tables(dc, ac, data), 8);
+        // The extended walk's limits: DC categories above 11, AC sizes above 10.
+        expect_same_decoding(with_tables(dc, ac, data), 8, EXTENDED_LIMITS);
     }
 }
 

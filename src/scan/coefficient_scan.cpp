@@ -24,10 +24,10 @@
 
 namespace {
 
-// What 8-bit samples allow: DC differences of 11 bits, AC coefficients of
-// 10, once shifted by Al.
-constexpr int32_t MAX_DC_BITS = 11;
-constexpr int32_t MAX_AC_BITS = 10;
+// What 8-bit samples allow of a coefficient once shifted by Al: DC
+// differences of 11 bits, AC coefficients of 10.
+constexpr int32_t MAX_DC_BITS = EXTENDED_LIMITS.dc_category;
+constexpr int32_t MAX_AC_BITS = EXTENDED_LIMITS.ac_size;
 constexpr int32_t MAX_AL = 13;
 constexpr int32_t ZERO_RUN = 15;  // R of 0xF0: sixteen zeros
 
@@ -84,7 +84,7 @@ private:
     const HuffmanTree& ac_tree(size_t i) const { return *huffman_.trees[1][header_.components[i].Ta]; }
 
     void sequential(size_t i, int32_t* block) {
-        decode_block(bits_, dc_tree(i), ac_tree(i), dc_pred_[i], scratch_);
+        decode_block(bits_, dc_tree(i), ac_tree(i), dc_pred_[i], scratch_, EXTENDED_LIMITS);
         std::memcpy(block, scratch_.data(), sizeof scratch_);
     }
 

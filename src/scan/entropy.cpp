@@ -20,9 +20,6 @@
 namespace {
 
 constexpr int32_t END_OF_BLOCK = 0x00;
-// A DC difference of category 31 or more does not fit in 32 bits; baseline
-// data has categories 0 to 11.
-constexpr int32_t MAX_DC_CATEGORY = 30;
 // A code takes at most 16 bits, and its value bits at most 15 (AC) or 11
 // (DC of baseline data): a buffer holding 32 bits serves a whole
 // coefficient.
@@ -155,7 +152,7 @@ int32_t decode_symbol(BitReader& r, const HuffmanTree& tree) {
 int32_t read_bits(BitReader& r, int32_t count) { return receive(r, count); }
 
 void decode_block(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred,
-                  Block& coefficients) {
+                  Block& coefficients, const CoefficientLimits& limits) {
     coefficients.fill(0);
 
     if (r.bit_count < COEFFICIENT_BITS) fill(r);
@@ -171,7 +168,7 @@ void decode_block(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& a
         const int32_t t = decode_symbol(r, dc_tree);
         if (t != 0) {
             const int32_t v = receive(r, t);
-            if (t > MAX_DC_CATEGORY) fail(text::dc_category(t));
+            if (t > limits.dc_category) fail(text::dc_category(t));
             difference = extend(v, t);
         }
     }
@@ -234,6 +231,7 @@ void decode_block(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& a
                 // The buffer still holds the at most 15 value bits.
                 value = extend(static_cast<int32_t>(buffer >> (64 - size)), size);
                 take(size);
+                if (size > limits.ac_size) fail(text::ac_size(size));
             }
         }
         if (k + run > 63) {

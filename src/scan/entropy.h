@@ -36,11 +36,22 @@ int32_t decode_symbol(BitReader& bits, const HuffmanTree& tree);
 // The next `count` bits (0 to 31), most significant first, as a number.
 int32_t read_bits(BitReader& bits, int32_t count);
 
+// The largest DC category and AC size a walk takes: in a baseline file
+// any whose value fits in 32 bits (a DC difference of category 31 would
+// not), in an extended file what 8-bit samples allow.
+struct CoefficientLimits {
+    int32_t dc_category;
+    int32_t ac_size;
+};
+inline constexpr CoefficientLimits BASELINE_LIMITS{30, 15};
+inline constexpr CoefficientLimits EXTENDED_LIMITS{11, 10};
+
 // Decodes one block's 64 quantized coefficients into `coefficients` at
 // their block places; `dc_pred` is the component's DC predictor, read and
-// replaced.
+// replaced. A category or size beyond `limits` stops the decode once its
+// value bits are read.
 void decode_block(BitReader& bits, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred,
-                  Block& coefficients);
+                  Block& coefficients, const CoefficientLimits& limits = BASELINE_LIMITS);
 
 // Ends the reading of a scan: the bytes fetched ahead and not used go back
 // to the input, which then stands after the byte that held the last bit

@@ -61,6 +61,7 @@ void decode_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, cons
     const int32_t walk_v_max = one_component ? 1 : v_max;
 
     BitReader bits(in);
+    const CoefficientLimits& limits = options.walk == Walk::EXTENDED ? EXTENDED_LIMITS : BASELINE_LIMITS;
     Block coefficients{};
     BlockWorker worker(picture.planes, quant, transform_tables(), options.simd, options.second_thread);
 
@@ -80,7 +81,7 @@ void decode_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, cons
             if (x_pos[i] == 0) worker.prepare(plane, y_pos[i], 8 * v);
             for (int32_t r = 0; r < v; ++r) {
                 for (int32_t c = 0; c < h; ++c) {
-                    decode_block(bits, dc_tree, ac_tree, dc_pred[i], coefficients);
+                    decode_block(bits, dc_tree, ac_tree, dc_pred[i], coefficients, limits);
                     worker.add(coefficients, BlockPlace{plane, x_pos[i] + 8 * c, y_pos[i] + 8 * r, component.Tq});
                 }
             }

@@ -24,8 +24,8 @@ int32_t decode_symbol(BitReader& bits, const HuffmanTree& tree) {
     return reference::decode_symbol(bits.input, literal_bits, tree);
 }
 void decode_block(BitReader& bits, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred,
-                  Block& coefficients) {
-    reference::decode_block(bits.input, literal_bits, dc_tree, ac_tree, dc_pred, coefficients);
+                  Block& coefficients, const CoefficientLimits& limits) {
+    reference::decode_block(bits.input, literal_bits, dc_tree, ac_tree, dc_pred, coefficients, limits);
 }
 void finish_scan_bits(BitReader&) { literal_bits = reference::BitState{}; }
 void dequantize_block(const QuantTable& table, Block& coefficients) { reference::dequantize_block(table, coefficients); }

@@ -76,12 +76,12 @@ int32_t decode_symbol(ByteInput& in, BitState& bits, const HuffmanTree& tree) {
 }
 
 void decode_block(ByteInput& in, BitState& bits, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree,
-                  int32_t& dc_pred, Block& coefficients) {
+                  int32_t& dc_pred, Block& coefficients, const CoefficientLimits& limits) {
     const int32_t t = decode_symbol(in, bits, dc_tree);
     int32_t difference = 0;
     if (t != 0) {
         const int32_t v = read_bits(in, bits, t);
-        if (t > 30) fail(text::dc_category(t));
+        if (t > limits.dc_category) fail(text::dc_category(t));
         difference = extend(v, t);
     }
     dc_pred = static_cast<int32_t>(static_cast<uint32_t>(dc_pred) + static_cast<uint32_t>(difference));
@@ -97,6 +97,7 @@ void decode_block(ByteInput& in, BitState& bits, const HuffmanTree& dc_tree, con
         const int32_t r = rs / 16;
         const int32_t s = rs % 16;
         const int32_t value = extend(read_bits(in, bits, s), s);
+        if (s > limits.ac_size) fail(text::ac_size(s));
         if (k + r > 63) fail(text::ac_run_past_block());
         for (int32_t i = 0; i < r; ++i) at_zigzag(coefficients, k + i) = 0;
         at_zigzag(coefficients, k + r) = value;

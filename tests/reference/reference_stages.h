@@ -10,6 +10,7 @@
 #include "core/byte_input.h"
 #include "core/format.h"
 #include "core/io.h"
+#include "scan/entropy.h"
 #include "scan/planes.h"
 #include "scan/transform_tables.h"
 #include "segments/tables.h"
@@ -26,7 +27,7 @@ struct BitState {
 int32_t read_bit(ByteInput& in, BitState& bits);
 int32_t decode_symbol(ByteInput& in, BitState& bits, const HuffmanTree& tree);
 void decode_block(ByteInput& in, BitState& bits, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree,
-                  int32_t& dc_pred, Block& coefficients);
+                  int32_t& dc_pred, Block& coefficients, const CoefficientLimits& limits = BASELINE_LIMITS);
 void dequantize_block(const QuantTable& table, Block& coefficients);
 void idct_block(const TransformTables& tables, const Block& coefficients, Block& samples);
 void write_bmp(const Picture& picture, ByteSink& bmp);
