@@ -321,9 +321,12 @@ TEST_F(ConverterTest, PermissionsAreTheSystemsOwnWords) {
     CommandRun result = run("locked.jpg");
     EXPECT_EQ(result.err, "jpeg2bmp-cli: locked.jpg: Permission denied\n");
     fs::create_directory(path("shut"));
+    fs::permissions(path("shut"), fs::perms::owner_read | fs::perms::owner_exec);
     result = run("-o shut/out.bmp " + shell_quoted(DATA + "/one_pixel.jpg"));
     fs::permissions(path("shut"), fs::perms::owner_all);
     EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.err, "jpeg2bmp-cli: shut/out.bmp: Permission denied\n");
+    EXPECT_TRUE(fs::is_empty(path("shut")));
 }
 
 TEST_F(ConverterTest, UsageErrorsExitWithTwoAndTheUsage) {
