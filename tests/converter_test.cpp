@@ -333,8 +333,8 @@ TEST_F(ConverterTest, UsageErrorsExitWithTwoAndTheUsage) {
     place("one_pixel.jpg", "a.jpg");
     place("one_pixel.jpg", "a.jpeg");
     place("one_pixel.jpg", "b.bmp");
-    for (const char* arguments : {"--frobnicate a.jpg", "-o out.bmp a.jpg a.jpeg", "", "-o", "a.jpg a.jpeg", "b.bmp",
-                                  "-o a.jpg a.jpg"}) {
+    for (const char* arguments : {"--frobnicate a.jpg", "-o out.bmp a.jpg a.jpeg", "", "-o", "-o '' a.jpg",
+                                  "a.jpg a.jpeg", "b.bmp", "-o a.jpg a.jpg"}) {
         SCOPED_TRACE(arguments);
         const CommandRun result = run(arguments);
         EXPECT_EQ(result.exit_status, 2);

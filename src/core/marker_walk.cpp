@@ -65,18 +65,26 @@ bool whole_frame(const FrameHeader& frame, const ScanHeader& header) {
     return true;
 }
 
+// The code of the next marker, or END_OF_INPUT. Whatever stands between a
+// reader's last byte and the next 0xFF is passed over. With `fill_bytes`,
+// any 0xFF bytes before the code are fill; without, a second 0xFF is the
+// code.
+int next_marker(ByteInput& in, bool fill_bytes) {
+    int byte;
+    do byte = read_byte(in);
+    while (byte != MARKER_PREFIX && byte != END_OF_INPUT);
+    if (byte == END_OF_INPUT) return END_OF_INPUT;
+    int code = read_byte(in);
+    while (fill_bytes && code == MARKER_PREFIX) code = read_byte(in);
+    return code;
+}
+
 DecodeResult::End walk_baseline(Decode& decode) {
     ByteInput& in = decode.input;
     TraceSink& trace = decode.trace;
     for (;;) {
-        // Segments are not skipped by their length: whatever stands between
-        // a reader's last byte and the next 0xFF is passed over.
-        int byte;
-        do byte = read_byte(in);
-        while (byte != MARKER_PREFIX && byte != END_OF_INPUT);
-        if (byte == END_OF_INPUT && input_ended(decode)) return DecodeResult::End::FINISHED;
-
-        const int code = read_byte(in);
+        // Segments are not skipped by their length.
+        const int code = next_marker(in, false);
         if (code == END_OF_INPUT && input_ended(decode)) return DecodeResult::End::FINISHED;
 
         switch (code) {
@@ -158,15 +166,7 @@ DecodeResult::End walk_extended(Decode& decode) {
     ByteInput& in = decode.input;
     TraceSink& trace = decode.trace;
     for (;;) {
-        int byte;
-        do byte = read_byte(in);
-        while (byte != MARKER_PREFIX && byte != END_OF_INPUT);
-        if (byte == END_OF_INPUT && input_ended(decode)) return DecodeResult::End::FINISHED;
-
-        // Any number of fill bytes 0xFF may stand before the marker's code.
-        int code;
-        do code = read_byte(in);
-        while (code == MARKER_PREFIX);
+        const int code = next_marker(in, true);
         if (code == END_OF_INPUT && input_ended(decode)) return DecodeResult::End::FINISHED;
 
         switch (code) {

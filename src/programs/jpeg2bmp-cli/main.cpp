@@ -126,11 +126,10 @@ std::string parse(int argc, char** argv, Settings& settings, bool& help, bool& v
             settings.files.push_back(word);
         } else if (word == "--") {
             options_end = true;
-        } else if (word == "-o") {
-            if (i + 1 == argc) return "option -o needs a path";
-            settings.output = argv[++i];
-        } else if (word.compare(0, 2, "-o") == 0) {
-            settings.output = word.substr(2);
+        } else if (word == "-o" || word.compare(0, 2, "-o") == 0) {
+            if (word == "-o" && i + 1 == argc) return "option -o needs a path";
+            settings.output = word == "-o" ? argv[++i] : word.substr(2);
+            if (settings.output.empty()) return "option -o needs a path";
         } else if (word == "--trace") {
             settings.trace = true;
         } else if (word == "--baseline") {
