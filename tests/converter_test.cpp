@@ -382,6 +382,14 @@ TEST_F(ConverterTest, BaselineGivesTheInteractiveProgramsPicturesAndRefusesTheRe
     }
     const CommandRun restart = run("--baseline -o out.bmp " + shell_quoted(DATA + "/chelsea_restart.jpg"));
     EXPECT_EQ(restart.err, "jpeg2bmp-cli: " + DATA + "/chelsea_restart.jpg: unknown instruction : DD\n");
+    // A marker it does not know after the picture ends the walk with the
+    // picture whole, as the interactive program's exit 0 says.
+    Bytes after = read_file(DATA + "/one_pixel.jpg");
+    after.insert(after.end() - 2, {0xFF, 0xE1, 0x00, 0x02});
+    write_file(path("after.jpg"), after);
+    const CommandRun late = run("--baseline after.jpg");
+    EXPECT_EQ(late.exit_status, 0) << late.err;
+    EXPECT_EQ(sha256_hex(read_file(path("after.bmp"))), recorded_sha256("one_pixel.jpg"));
 }
 
 }  // namespace

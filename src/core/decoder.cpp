@@ -1,6 +1,7 @@
 #include "core/decoder.h"
 
 #include <new>
+#include <optional>
 
 #include "core/decode.h"
 #include "core/decode_error.h"
@@ -15,22 +16,17 @@ SimdPath best_simd_path() {
 }
 
 DecodeResult decode_jpeg(ByteSource& jpeg, ByteSink& bmp, TraceSink& trace, const DecodeOptions& options) {
-    // Everything the decode allocated is released, and its second thread
-    // joined, as the exception leaves the walk.
-    bool picture_written = false;
+    // The second thread is joined as the exception leaves the stage that
+    // runs it, and the record is released before the result goes back.
+    std::optional<Decode> decode;
     try {
-        Decode decode(jpeg, bmp, trace, options);
-        try {
-            const DecodeResult::End end = walk_markers(decode);
-            return {end, "", end == DecodeResult::End::UNKNOWN_MARKER ? decode.unknown_marker : 0,
-                    decode.picture_written};
-        } catch (...) {
-            picture_written = decode.picture_written;
-            throw;
-        }
+        decode.emplace(jpeg, bmp, trace, options);
+        const DecodeResult::End end = walk_markers(*decode);
+        return {end, "", end == DecodeResult::End::UNKNOWN_MARKER ? decode->unknown_marker : 0,
+                decode->picture_written};
     } catch (const DecodeError& error) {
-        return {DecodeResult::End::FAILED, error.line, 0, picture_written};
+        return {DecodeResult::End::FAILED, error.line, 0, decode && decode->picture_written};
     } catch (const std::bad_alloc&) {
-        return {DecodeResult::End::FAILED, text::out_of_memory(), 0, picture_written};
+        return {DecodeResult::End::FAILED, text::out_of_memory(), 0, decode && decode->picture_written};
     }
 }

@@ -73,7 +73,9 @@ int judge(const Conversion& c, const DecodeResult& result, int read_error, int w
     if (read_error != 0) return fail(c.input, std::strerror(read_error));
     if (write_error != 0) return fail(c.output, std::strerror(write_error));
     if (result.end == DecodeResult::End::FAILED) return fail(c.input, text::reason_of(result.warning));
-    if (result.end == DecodeResult::End::UNKNOWN_MARKER)
+    // The baseline walk ends at a marker it does not know; after the
+    // picture, the picture stands.
+    if (result.end == DecodeResult::End::UNKNOWN_MARKER && !result.picture_written)
         return fail(c.input, text::reason_of(text::unknown_marker(result.marker)));
     if (!result.picture_written) return fail(c.input, text::reason_of(text::no_picture()));
     return CONVERTED;
