@@ -58,8 +58,7 @@ __attribute__((noinline)) void fill_bytewise(BitReader& r) {
 
 // The common case: the next eight bytes are in the input buffer and none
 // is 0xFF, so as many as fit go in at once.
-inline void fill(BitReader& r) {
-    ByteInput& in = r.input;
+inline void fill(BitReader& r, ByteInput& in) {
     if (r.padding == 0 && in.pos + 8 < in.end) {
         uint64_t word;
         std::memcpy(&word, &in.bytes[in.pos], sizeof word);
@@ -78,6 +77,8 @@ inline void fill(BitReader& r) {
     }
     fill_bytewise(r);
 }
+
+inline void fill(BitReader& r) { fill(r, r.input); }
 
 // The bits a decoding may use: those fetched before the end of the input.
 int32_t real_bits(const BitReader& r) { return r.bit_count - r.padding; }
@@ -153,6 +154,8 @@ int32_t read_bits(BitReader& r, int32_t count) { return receive(r, count); }
 
 void decode_block(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred,
                   Block& coefficients, const CoefficientLimits& limits) {
+    // The input's place, held once for the whole block.
+    ByteInput& in = r.input;
     coefficients.fill(0);
 
     if (r.bit_count < COEFFICIENT_BITS) fill(r);
@@ -198,7 +201,7 @@ void decode_block(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& a
         // Past the end of the input the fill only adds padding.
         if (usable < COEFFICIENT_BITS) {
             hand_back();
-            fill(r);
+            fill(r, in);
             take_back();
         }
         int32_t run;
