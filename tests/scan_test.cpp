@@ -2,6 +2,8 @@
 // and the entropy decoding of its blocks.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "core/byte_input.h"
 #include "core/marker_walk.h"
 #include "scan/entropy.h"
@@ -464,6 +466,33 @@ TEST(RestartIntervals, MarkersInTurnFillBytesAndMarkersMissing) {
 
     // The baseline walk stops at DRI, as the interactive program does.
     EXPECT_EQ(decode_bytes(file).end, DecodeResult::End::UNKNOWN_MARKER);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ArithmeticCoding, ConditioningTablesOutOfRangeAndProgressiveFrames) {
+    const DecodeOptions extended{.walk = Walk::EXTENDED};
+    const Bytes file = read_file(JPEG2BMP_DATA "/reencoded/one_pixel.arithmetic.jpg");
+    ASSERT_EQ(decode_bytes(file, extended).exit_status, 0);
+    const size_t dac = std::string(file.begin(), file.end()).find("\xFF\xCC");
+    ASSERT_NE(dac, std::string::npos);
+    for (const auto& [at, value, warning] :
+         {std::tuple{dac + 4, 0x24, "Warning! Tc & Tb = 24, Cs = 16, no such conditioning table\n"},
+          std::tuple{dac + 5, 0x01, "Warning! Tc & Tb = 00, Cs = 1, no such conditioning table\n"},
+          std::tuple{dac + 7, 0x00, "Warning! Tc & Tb = 10, Cs = 0, no such conditioning table\n"}}) {
+        Bytes damaged = file;
+        damaged[at] = static_cast<uint8_t>(value);
+        const Outcome outcome = decode_bytes(damaged, extended);
+        EXPECT_EQ(outcome.exit_status, 1);
+        EXPECT_EQ(outcome.trace.substr(outcome.trace.rfind("\n", outcome.trace.size() - 2) + 1), warning);
+    }
+    Bytes progressive = file;
+    progressive[std::string(file.begin(), file.end()).find("\xFF\xC9") + 1] = 0xCA;
+    const std::string trace = decode_bytes(progressive, extended).trace;
+    EXPECT_EQ(trace.substr(trace.rfind("\n", trace.size() - 2) + 1),
+              "Warning! progressive arithmetic coding is not supported yet\n");
 }
 
 }  // namespace

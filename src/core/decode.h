@@ -9,6 +9,7 @@
 #include "core/byte_input.h"
 #include "core/decoder.h"
 #include "core/io.h"
+#include "scan/arithmetic.h"
 #include "scan/coefficients.h"
 #include "scan/planes.h"
 #include "segments/frame.h"
@@ -32,6 +33,7 @@ struct Decode {
     int32_t restart_interval = 0;
     int32_t adobe_transform = -1;
     int32_t orientation = 0;
+    ArithmeticConditioning conditioning;
     // Of a frame coded in several scans: its coefficients, from the first
     // scan to the picture.
     FrameCoefficients coefficients;

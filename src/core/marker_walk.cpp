@@ -59,7 +59,7 @@ void decode_picture(Decode& decode, const ScanHeader& header) {
 // Whether the scan holds every component of a sequential frame, in frame
 // order: the whole picture, at once.
 bool whole_frame(const FrameHeader& frame, const ScanHeader& header) {
-    if (frame.progressive || header.components.size() != frame.components.size()) return false;
+    if (frame.progressive || frame.arithmetic || header.components.size() != frame.components.size()) return false;
     for (size_t i = 0; i < header.components.size(); ++i)
         if (header.components[i].Cs != frame.components[i].label) return false;
     return true;
@@ -191,18 +191,30 @@ DecodeResult::End walk_extended(Decode& decode) {
                 if (!decode.coefficients.components.empty() || decode.picture_written) fail(text::second_frame());
                 read_sof0(in, trace, Walk::EXTENDED, decode.frame);
                 decode.frame.progressive = code == SOF2;
+                decode.frame.arithmetic = false;
                 if (decode.frame.component_count == 2) fail(text::two_components());
                 if (decode.frame.component_count == 4) fail(text::cmyk_pictures());
                 break;
             case SOF9:
+                trace.put(text::frame_type(code));
+                if (!decode.coefficients.components.empty() || decode.picture_written) fail(text::second_frame());
+                read_sof0(in, trace, Walk::EXTENDED, decode.frame);
+                decode.frame.progressive = false;
+                decode.frame.arithmetic = true;
+                if (decode.frame.component_count == 2) fail(text::two_components());
+                if (decode.frame.component_count == 4) fail(text::cmyk_pictures());
+                break;
             case SOF10:
                 trace.put(text::frame_type(code));
-                fail(text::arithmetic_coding());
+                fail(text::arithmetic_progressive());
             case SOF3:
             case SOF11:
                 trace.put(text::frame_type(code));
                 fail(text::lossless_or_hierarchical());
-            case DAC: fail(text::arithmetic_coding());
+            case DAC:
+                trace.put(text::arithmetic_conditioning());
+                read_dac(in, decode.conditioning);
+                break;
             case DHT:
                 trace.put(text::huffman_tables());
                 read_dht(in, trace, Walk::EXTENDED, decode.huffman);
@@ -222,8 +234,8 @@ DecodeResult::End walk_extended(Decode& decode) {
                 if (decode.coefficients.components.empty() && whole_frame(decode.frame, header)) {
                     decode_picture(decode, header);
                 } else {
-                    decode_coefficient_scan(in, trace, header, decode.frame, decode.huffman, decode.restart_interval,
-                                            Walk::EXTENDED, decode.coefficients);
+                    decode_coefficient_scan(in, trace, header, decode.frame, decode.huffman, decode.conditioning,
+                                            decode.restart_interval, Walk::EXTENDED, decode.coefficients);
                 }
                 break;
             }

@@ -111,6 +111,7 @@ std::string frame_type(int code) {
         default: return formatted("hierarchical frame header (SOF%d)\n", code - 0xC0);
     }
 }
+std::string arithmetic_conditioning() { return "define arithmetic conditioning\n"; }
 std::string restart_interval_definition() { return "define restart interval\n"; }
 std::string restart_interval(int32_t interval) { return formatted("restart interval = %d\n", interval); }
 std::string scan_band(int32_t ss, int32_t se, int32_t ah, int32_t al) {
@@ -158,7 +159,6 @@ std::string restart_marker_missing(int32_t number) {
 std::string marker_out_of_place(int code) { return formatted("Warning! marker %02X out of place\n", code); }
 std::string twelve_bit_samples() { return "Warning! 12-bit samples are not supported\n"; }
 std::string lossless_or_hierarchical() { return "Warning! lossless and hierarchical frames are not supported\n"; }
-std::string arithmetic_coding() { return "Warning! arithmetic coding is not supported yet\n"; }
 std::string two_components() { return "Warning! two-component pictures are not supported\n"; }
 std::string cmyk_pictures() { return "Warning! CMYK pictures are not supported\n"; }
 std::string dnl_marker() { return "Warning! DNL markers are not supported\n"; }
@@ -168,6 +168,11 @@ std::string progressive_band(int32_t ss, int32_t se, int32_t ah, int32_t al) {
     return formatted("Warning! Ss = %d, Se = %d, Ah = %d, Al = %d, no progressive scan\n", ss, se, ah, al);
 }
 std::string ac_size(int32_t s) { return formatted("Warning! AC size %d out of range\n", s); }
+std::string conditioning_table(int32_t tc_tb, int32_t value) {
+    return formatted("Warning! Tc & Tb = %02X, Cs = %d, no such conditioning table\n", tc_tb, value);
+}
+std::string magnitude_too_large() { return "Warning! coefficient magnitude out of range\n"; }
+std::string arithmetic_progressive() { return "Warning! progressive arithmetic coding is not supported yet\n"; }
 std::string no_dc_scan(int32_t label) { return formatted("Warning! component %d has no DC scan\n", label); }
 
 std::string reason_of(const std::string& warning) {

@@ -52,6 +52,7 @@ std::string segment_contents(int marker_number, int32_t length, const std::strin
 std::string comment_contents(int32_t length);
 std::string frame_type(int code);
 std::string restart_interval_definition();
+std::string arithmetic_conditioning();
 std::string restart_interval(int32_t interval);
 std::string scan_band(int32_t ss, int32_t se, int32_t ah, int32_t al);
 
@@ -88,7 +89,6 @@ std::string restart_marker_missing(int32_t number);
 std::string marker_out_of_place(int code);
 std::string twelve_bit_samples();
 std::string lossless_or_hierarchical();
-std::string arithmetic_coding();
 std::string two_components();
 std::string cmyk_pictures();
 std::string dnl_marker();
@@ -97,6 +97,9 @@ std::string second_frame();
 std::string progressive_band(int32_t ss, int32_t se, int32_t ah, int32_t al);
 std::string ac_size(int32_t s);
 std::string no_dc_scan(int32_t label);
+std::string conditioning_table(int32_t tc_tb, int32_t value);
+std::string magnitude_too_large();
+std::string arithmetic_progressive();
 
 // The words of a warning line without its leading "Warning!" (in any of
 // its spellings) and its line end.

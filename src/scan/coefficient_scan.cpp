@@ -17,6 +17,7 @@
 #include "core/decode_error.h"
 #include "core/format.h"
 #include "core/messages.h"
+#include "scan/arithmetic.h"
 #include "scan/block_worker.h"
 #include "scan/coefficients.h"
 #include "scan/entropy.h"
@@ -219,21 +220,15 @@ void start_coefficients(TraceSink& trace, const FrameHeader& frame, FrameCoeffic
 
 }  // namespace
 
-void decode_coefficient_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, const FrameHeader& frame,
-                             const HuffmanTables& huffman, int32_t restart_interval, Walk walk,
-                             FrameCoefficients& coefficients) {
-    const std::vector<int32_t> index = map_components(trace, frame, header);
-    trace.put(text::scan_band(header.ss, header.se, header.ah, header.al));
-    if (coefficients.components.empty()) start_coefficients(trace, frame, coefficients);
-    const Pass pass = pass_of(frame, header);
-    check_tables(huffman, walk, header, pass == Pass::SEQUENTIAL || pass == Pass::DC_FIRST,
-                 pass == Pass::SEQUENTIAL || pass == Pass::AC_FIRST || pass == Pass::AC_REFINE);
+namespace {
 
-    ScanDecoder decoder(in, header, huffman, pass);
+// Decodes every unit of the scan (an MCU, or a block of a one-component
+// scan) with `decoder`, ending restart intervals between them.
+template <typename Decoder>
+void decode_units(Decoder& decoder, const std::vector<int32_t>& index, const FrameHeader& frame,
+                  int32_t restart_interval, FrameCoefficients& coefficients) {
     int32_t units = 0;
     int32_t intervals = 0;
-    // After each unit (an MCU, or a block of a one-component scan) but the
-    // last, the restart interval may end.
     const auto unit_done = [&](bool last) {
         if (restart_interval > 0 && ++units == restart_interval && !last) {
             decoder.restart(intervals++);
@@ -263,6 +258,26 @@ void decode_coefficient_scan(ByteInput& in, TraceSink& trace, const ScanHeader& 
         }
     }
     decoder.finish();
+}
+
+}  // namespace
+
+void decode_coefficient_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, const FrameHeader& frame,
+                             const HuffmanTables& huffman, const ArithmeticConditioning& conditioning,
+                             int32_t restart_interval, Walk walk, FrameCoefficients& coefficients) {
+    const std::vector<int32_t> index = map_components(trace, frame, header);
+    trace.put(text::scan_band(header.ss, header.se, header.ah, header.al));
+    if (coefficients.components.empty()) start_coefficients(trace, frame, coefficients);
+    const Pass pass = pass_of(frame, header);
+    if (frame.arithmetic) {
+        ArithmeticScanDecoder decoder(in, header, conditioning);
+        decode_units(decoder, index, frame, restart_interval, coefficients);
+    } else {
+        check_tables(huffman, walk, header, pass == Pass::SEQUENTIAL || pass == Pass::DC_FIRST,
+                     pass == Pass::SEQUENTIAL || pass == Pass::AC_FIRST || pass == Pass::AC_REFINE);
+        ScanDecoder decoder(in, header, huffman, pass);
+        decode_units(decoder, index, frame, restart_interval, coefficients);
+    }
     if (pass == Pass::SEQUENTIAL || pass == Pass::DC_FIRST)
         for (int32_t position : index) coefficients.components[static_cast<size_t>(position)].has_dc = true;
 }

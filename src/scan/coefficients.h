@@ -15,6 +15,7 @@
 
 #include "core/byte_input.h"
 #include "core/decoder.h"
+#include "scan/arithmetic.h"
 #include "scan/planes.h"
 #include "scan/scan_header.h"
 #include "segments/frame.h"
@@ -51,8 +52,8 @@ struct FrameCoefficients {
 // H_max and plane-size lines and the checks of the picture the writer will
 // take.
 void decode_coefficient_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, const FrameHeader& frame,
-                             const HuffmanTables& huffman, int32_t restart_interval, Walk walk,
-                             FrameCoefficients& coefficients);
+                             const HuffmanTables& huffman, const ArithmeticConditioning& conditioning,
+                             int32_t restart_interval, Walk walk, FrameCoefficients& coefficients);
 
 // Dequantizes, transforms and stores every block into `picture`, its
 // planes in frame order. Every component must have had its DC scan.

@@ -64,6 +64,18 @@ for name in chelsea_420 coffee_422_opt odd_37x23 astronaut_411; do
 done
 rm one_scan_each.txt two_and_one.txt deep_approximation.txt
 
+# Arithmetic coding, also with restart intervals and in several scans.
+for name in astronaut_411 chelsea_420 chelsea_gray coffee_422_opt odd_37x23 one_pixel five_by_two; do
+  jpegtran -arithmetic "$from/$name.jpg" > "$name.arithmetic.jpg"
+  jpegtran -arithmetic -restart 2B "$from/$name.jpg" > "$name.arithmetic_restart_2_blocks.jpg"
+done
+cat > two_and_one.txt <<'SCANS'
+0, 2: 0-63, 0, 0;
+1: 0-63, 0, 0;
+SCANS
+jpegtran -arithmetic -scans two_and_one.txt "$from/coffee_422_opt.jpg" > coffee_422_opt.arithmetic_two_and_one.jpg
+rm two_and_one.txt
+
 # Baseline codings of the files the interactive program refuses, whose
 # pictures the converter must give.
 for name in chelsea_progressive chelsea_restart rocket_icc; do
