@@ -186,21 +186,13 @@ DecodeResult::End walk_extended(Decode& decode) {
             case SOF0:
             case SOF1:
             case SOF2:
+            case SOF9:
                 trace.put(text::frame_type(code));
                 // The scans so far were laid out for the first frame.
                 if (!decode.coefficients.components.empty() || decode.picture_written) fail(text::second_frame());
                 read_sof0(in, trace, Walk::EXTENDED, decode.frame);
                 decode.frame.progressive = code == SOF2;
-                decode.frame.arithmetic = false;
-                if (decode.frame.component_count == 2) fail(text::two_components());
-                if (decode.frame.component_count == 4) fail(text::cmyk_pictures());
-                break;
-            case SOF9:
-                trace.put(text::frame_type(code));
-                if (!decode.coefficients.components.empty() || decode.picture_written) fail(text::second_frame());
-                read_sof0(in, trace, Walk::EXTENDED, decode.frame);
-                decode.frame.progressive = false;
-                decode.frame.arithmetic = true;
+                decode.frame.arithmetic = code == SOF9;
                 if (decode.frame.component_count == 2) fail(text::two_components());
                 if (decode.frame.component_count == 4) fail(text::cmyk_pictures());
                 break;

@@ -239,7 +239,6 @@ void ArithmeticScanDecoder::decode(size_t i, int32_t* block) {
 // the one in turn; the estimates, the classes and the predictors start
 // again.
 void ArithmeticScanDecoder::restart(int32_t number) {
-    const int32_t expected = number % 8;
     if (!at_marker_) {
         // The rest of the interval's data, up to its marker.
         for (;;) {
@@ -253,12 +252,7 @@ void ArithmeticScanDecoder::restart(int32_t number) {
             break;
         }
     }
-    read_byte(in_);  // the marker's 0xFF
-    int byte;
-    do byte = read_byte(in_);
-    while (byte == MARKER_PREFIX);
-    if (byte == END_OF_INPUT) fail(text::end_of_file());
-    if (byte != RST0 + expected) fail(text::restart_marker_missing(expected));
+    expect_restart_marker(in_, number);
     for (auto& bins : dc_bins_) bins.fill({});
     for (auto& bins : ac_bins_) bins.fill({});
     dc_pred_.assign(dc_pred_.size(), 0);

@@ -88,17 +88,21 @@ void check_tables(const HuffmanTables& huffman, Walk walk, const ScanHeader& hea
     }
 }
 
-void restart(BitReader& bits, int32_t number) {
-    finish_scan_bits(bits);
+void expect_restart_marker(ByteInput& in, int32_t number) {
     const int32_t expected = number % 8;
-    int byte = read_byte(bits.input);
+    int byte = read_byte(in);
     if (byte == MARKER_PREFIX) {
-        do byte = read_byte(bits.input);
+        do byte = read_byte(in);
         while (byte == MARKER_PREFIX);
     } else if (byte != END_OF_INPUT) {
         fail(text::restart_marker_missing(expected));
     }
     if (byte == END_OF_INPUT) fail(text::end_of_file());
     if (byte != RST0 + expected) fail(text::restart_marker_missing(expected));
+}
+
+void restart(BitReader& bits, int32_t number) {
+    finish_scan_bits(bits);
+    expect_restart_marker(bits.input, number);
 }
 

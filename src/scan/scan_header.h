@@ -54,7 +54,10 @@ void check_picture(const FrameHeader& frame, Walk walk, const std::vector<int32_
 // The scan's Huffman tables exist: of the DC class, the AC class, or both.
 void check_tables(const HuffmanTables& huffman, Walk walk, const ScanHeader& header, bool dc, bool ac);
 
-// Ends restart interval `number` (counted from 0): the bits left in the
-// last byte are dropped, and the marker of the interval, after any fill
-// bytes 0xFF, must follow.
+// The marker that ends restart interval `number` (counted from 0), after
+// any fill bytes 0xFF, must be next in the input: RST0 to RST7 in turn.
+void expect_restart_marker(ByteInput& in, int32_t number);
+
+// Ends restart interval `number` of a Huffman-coded scan: the bits left in
+// the last byte are dropped, and the interval's marker must follow.
 void restart(BitReader& bits, int32_t number);
