@@ -212,8 +212,8 @@ void start_coefficients(TraceSink& trace, const FrameHeader& frame, FrameCoeffic
         blocks.blocks_high = c.mcus_high * component.V;
         blocks.coded_wide = ceil_div(ceil_div(frame.width * component.H, c.h_max), 8);
         blocks.coded_high = ceil_div(ceil_div(frame.height * component.V, c.v_max), 8);
-        trace.put(text::plane_size(static_cast<int32_t>(i), round_up_to_block(component.H * frame.padded_width / c.h_max),
-                                   round_up_to_block(component.V * frame.padded_height / c.v_max)));
+        const PlaneSize size = plane_size(frame, component, c.h_max, c.v_max);
+        trace.put(text::plane_size(static_cast<int32_t>(i), size.columns, size.rows));
         if (!allocate_plane(blocks.values, 64 * blocks.blocks_wide, blocks.blocks_high)) fail(text::out_of_memory());
     }
 }
@@ -293,9 +293,8 @@ void coefficients_to_picture(const FrameHeader& frame, const QuantTables& quant,
     picture.planes.resize(frame.components.size());
     for (size_t i = 0; i < frame.components.size(); ++i) {
         const FrameComponent& component = frame.components[i];
-        if (!allocate_plane(picture.planes[i], round_up_to_block(component.H * frame.padded_width / coefficients.h_max),
-                            round_up_to_block(component.V * frame.padded_height / coefficients.v_max)))
-            fail(text::out_of_memory());
+        const PlaneSize size = plane_size(frame, component, coefficients.h_max, coefficients.v_max);
+        if (!allocate_plane(picture.planes[i], size.columns, size.rows)) fail(text::out_of_memory());
     }
     BlockWorker worker(picture.planes, quant, transform_tables(), options.simd, options.second_thread);
     Block block{};

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "core/format.h"
 #include "system/system.h"
 
 // Under AddressSanitizer planes come from calloc, whose bounds it checks.
@@ -36,6 +37,11 @@ void PlaneRelease::operator()(int32_t* samples) const {
     } else {
         std::free(samples);
     }
+}
+
+PlaneSize plane_size(const FrameHeader& frame, const FrameComponent& component, int32_t h_max, int32_t v_max) {
+    return {round_up_to_block(component.H * frame.padded_width / h_max),
+            round_up_to_block(component.V * frame.padded_height / v_max)};
 }
 
 bool allocate_plane(ComponentPlane& plane, int32_t columns, int32_t rows) {

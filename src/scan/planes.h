@@ -48,6 +48,15 @@ struct Picture {
     bool rgb = false;
 };
 
+// The columns and lines of a component's plane: its share of the padded
+// frame by its factors against the largest ones, rounded up to whole
+// blocks.
+struct PlaneSize {
+    int32_t columns;
+    int32_t rows;
+};
+PlaneSize plane_size(const FrameHeader& frame, const FrameComponent& component, int32_t h_max, int32_t v_max);
+
 // Allocates `plane` with every sample 0; false when the system refuses.
 bool allocate_plane(ComponentPlane& plane, int32_t columns, int32_t rows);
 

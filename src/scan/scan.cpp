@@ -48,8 +48,7 @@ void decode_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, cons
     for (size_t i = 0; i < count; ++i) {
         const FrameComponent& component = frame.components[index[i]];
         picture.components.push_back(component);
-        const int32_t columns = round_up_to_block(component.H * frame.padded_width / h_max);
-        const int32_t rows = round_up_to_block(component.V * frame.padded_height / v_max);
+        const auto [columns, rows] = plane_size(frame, component, h_max, v_max);
         trace.put(text::plane_size(static_cast<int32_t>(i), columns, rows));
         if (!allocate_plane(picture.planes[i], columns, rows)) fail(text::out_of_memory());
     }
