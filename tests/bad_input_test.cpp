@@ -103,13 +103,14 @@ TEST(BadInput, BitFlipsAndByteSubstitutionsEverywhere) {
 TEST(BadInput, ExtendedFilesCutOrDamagedAnywhere) {
     // Restart intervals, metadata segments (an Exif thumbnail with markers
     // of its own inside), 16-bit tables, progressive scans and several
-    // sequential ones, arithmetic coding.
+    // sequential ones, arithmetic coding, sequential and progressive.
     std::mt19937 random(23);
     for (const char* name : {"reencoded/chelsea_420.restart_5_blocks.jpg", "reencoded/rocket_icc.copy_all_restart_row.jpg",
                              "reencoded/chelsea_420.exif_copy_all_restart_row.jpg", "chelsea_q10_16bit_tables.jpg",
                              "chelsea_progressive.jpg", "reencoded/odd_37x23.deep_approximation_restart.jpg",
                              "reencoded/coffee_422_opt.two_and_one.jpg", "reencoded/odd_37x23.arithmetic_restart_2_blocks.jpg",
-                             "reencoded/chelsea_420.arithmetic.jpg"}) {
+                             "reencoded/chelsea_420.arithmetic.jpg", "reencoded/odd_37x23.arithmetic_progressive_restart_3_blocks.jpg",
+                             "reencoded/coffee_422_opt.arithmetic_deep_approximation_restart.jpg"}) {
         SCOPED_TRACE(name);
         const Bytes file = sample(name);
         const Outcome whole = decode_checked(file, Walk::EXTENDED);

@@ -187,18 +187,16 @@ DecodeResult::End walk_extended(Decode& decode) {
             case SOF1:
             case SOF2:
             case SOF9:
+            case SOF10:
                 trace.put(text::frame_type(code));
                 // The scans so far were laid out for the first frame.
                 if (!decode.coefficients.components.empty() || decode.picture_written) fail(text::second_frame());
                 read_sof0(in, trace, Walk::EXTENDED, decode.frame);
-                decode.frame.progressive = code == SOF2;
-                decode.frame.arithmetic = code == SOF9;
+                decode.frame.progressive = code == SOF2 || code == SOF10;
+                decode.frame.arithmetic = code == SOF9 || code == SOF10;
                 if (decode.frame.component_count == 2) fail(text::two_components());
                 if (decode.frame.component_count == 4) fail(text::cmyk_pictures());
                 break;
-            case SOF10:
-                trace.put(text::frame_type(code));
-                fail(text::arithmetic_progressive());
             case SOF3:
             case SOF11:
                 trace.put(text::frame_type(code));

@@ -172,7 +172,6 @@ std::string conditioning_table(int32_t tc_tb, int32_t value) {
     return formatted("Warning! Tc & Tb = %02X, Cs = %d, no such conditioning table\n", tc_tb, value);
 }
 std::string magnitude_too_large() { return "Warning! coefficient magnitude out of range\n"; }
-std::string arithmetic_progressive() { return "Warning! progressive arithmetic coding is not supported yet\n"; }
 std::string no_dc_scan(int32_t label) { return formatted("Warning! component %d has no DC scan\n", label); }
 
 std::string reason_of(const std::string& warning) {

@@ -99,7 +99,6 @@ std::string ac_size(int32_t s);
 std::string no_dc_scan(int32_t label);
 std::string conditioning_table(int32_t tc_tb, int32_t value);
 std::string magnitude_too_large();
-std::string arithmetic_progressive();
 
 // The words of a warning line without its leading "Warning!" (in any of
 // its spellings) and its line end.

@@ -3,6 +3,7 @@
 #include "core/decode_error.h"
 #include "core/format.h"
 #include "core/messages.h"
+#include "scan/coefficients.h"
 #include "scan/scan_header.h"
 
 namespace {
@@ -89,11 +90,16 @@ void read_dac(ByteInput& in, ArithmeticConditioning& conditioning) {
 }
 
 ArithmeticScanDecoder::ArithmeticScanDecoder(ByteInput& in, const ScanHeader& header,
-                                             const ArithmeticConditioning& conditioning)
-    : in_(in), header_(header), conditioning_(conditioning), dc_pred_(header.components.size(), 0),
+                                             const ArithmeticConditioning& conditioning, Pass pass)
+    : in_(in), header_(header), conditioning_(conditioning), pass_(pass), dc_pred_(header.components.size(), 0),
       dc_class_(header.components.size(), 0) {
+    // Only the tables the pass reads must exist: an AC scan's Td and a DC
+    // scan's Ta may be anything.
+    const bool dc = pass == Pass::SEQUENTIAL || pass == Pass::DC_FIRST;
+    const bool ac = pass == Pass::SEQUENTIAL || pass == Pass::AC_FIRST || pass == Pass::AC_REFINE;
     for (const ScanComponent& component : header.components)
-        if (component.Td > 3 || component.Ta > 3) fail(text::no_such_huffman_table(component.Td, component.Ta));
+        if ((dc && component.Td > 3) || (ac && component.Ta > 3))
+            fail(text::no_such_huffman_table(component.Td, component.Ta));
     start();
 }
 
@@ -195,9 +201,24 @@ int32_t ArithmeticScanDecoder::magnitude(ArithmeticBin* first, ArithmeticBin* po
 }
 
 void ArithmeticScanDecoder::decode(size_t i, int32_t* block) {
+    switch (pass_) {
+        case Pass::SEQUENTIAL:
+            dc_first(i, block);
+            ac_first(i, block, 1, 63);
+            break;
+        case Pass::DC_FIRST: dc_first(i, block); break;
+        case Pass::DC_REFINE:
+            if (decode_half()) block[0] |= shifted(1, header_.al);
+            break;
+        case Pass::AC_FIRST: ac_first(i, block, header_.ss, header_.se); break;
+        case Pass::AC_REFINE: ac_refine(i, block); break;
+    }
+}
+
+// The DC difference (F.1.4.4.1), its first bin chosen by the class of the
+// one before; a progressive first scan codes the DC shifted down by Al.
+void ArithmeticScanDecoder::dc_first(size_t i, int32_t* block) {
     const ScanComponent& component = header_.components[i];
-    // The DC difference (F.1.4.4.1), its first bin chosen by the class of
-    // the one before.
     std::array<ArithmeticBin, 49>& dc = dc_bins_[static_cast<size_t>(component.Td)];
     int32_t difference = 0;
     if (decode_bit(dc[static_cast<size_t>(dc_class_[i])]) == 0) {
@@ -214,24 +235,62 @@ void ArithmeticScanDecoder::decode(size_t i, int32_t* block) {
         const int32_t upper = (int32_t{1} << conditioning_.dc_upper[static_cast<size_t>(component.Td)]) >> 1;
         dc_class_[i] = top < lower ? 0 : top > upper ? 12 + 4 * sign : 4 + 4 * sign;
         difference = sign ? -(sz + 1) : sz + 1;
-        if (bit_width(difference) > EXTENDED_LIMITS.dc_category) fail(text::dc_category(bit_width(difference)));
+        const int32_t bits = bit_width(difference);
+        if (bits + header_.al > EXTENDED_LIMITS.dc_category) fail(text::dc_category(bits));
     }
     dc_pred_[i] = static_cast<int32_t>(static_cast<uint32_t>(dc_pred_[i]) + static_cast<uint32_t>(difference));
-    block[0] = dc_pred_[i];
+    block[0] = shifted(dc_pred_[i], header_.al);
+}
 
-    // The AC coefficients (F.1.4.4.2), each index with bins of its own.
+// The AC coefficients `first` to `last` (F.1.4.4.2, G.1.3.2), each index
+// with bins of its own: whether the block ends here, whether this
+// coefficient is zero, its sign at the fixed estimate, its magnitude.
+void ArithmeticScanDecoder::ac_first(size_t i, int32_t* block, int32_t first, int32_t last) {
+    const ScanComponent& component = header_.components[i];
     std::array<ArithmeticBin, 245>& ac = ac_bins_[static_cast<size_t>(component.Ta)];
     const int32_t split = conditioning_.ac_split[static_cast<size_t>(component.Ta)];
-    for (int32_t k = 1; k <= 63; ++k) {
+    for (int32_t k = first; k <= last; ++k) {
         if (decode_bit(ac[static_cast<size_t>(3 * (k - 1))])) break;  // end of block
         while (decode_bit(ac[static_cast<size_t>(3 * (k - 1) + 1)]) == 0)
-            if (++k > 63) fail(text::ac_run_past_block());
+            if (++k > last) fail(text::ac_run_past_block());
         const int32_t sign = decode_half();
         ArithmeticBin* powers = &ac[static_cast<size_t>(k <= split ? AC_POWERS_LOW : AC_POWERS_HIGH)];
         const int32_t sz = magnitude(&ac[static_cast<size_t>(3 * (k - 1) + 2)], powers, true);
         const int32_t value = sign ? -(sz + 1) : sz + 1;
-        if (bit_width(value) > EXTENDED_LIMITS.ac_size) fail(text::ac_size(bit_width(value)));
-        block[ZIGZAG[k]] = value;
+        const int32_t bits = bit_width(value);
+        if (bits + header_.al > EXTENDED_LIMITS.ac_size) fail(text::ac_size(bits));
+        block[ZIGZAG[k]] = shifted(value, header_.al);
+    }
+}
+
+// An AC refinement (G.1.3.3): past the band's last coefficient already
+// non-zero, whether the block ends; then, coefficient by coefficient, a
+// correction bit for one already non-zero (in the bin of its first
+// magnitude) or whether a zero one becomes +-2^Al, and its sign.
+void ArithmeticScanDecoder::ac_refine(size_t i, int32_t* block) {
+    std::array<ArithmeticBin, 245>& ac = ac_bins_[static_cast<size_t>(header_.components[i].Ta)];
+    int32_t last_non_zero = header_.ss - 1;
+    for (int32_t k = header_.se; k >= header_.ss; --k) {
+        if (block[ZIGZAG[k]] != 0) {
+            last_non_zero = k;
+            break;
+        }
+    }
+    const int32_t step = shifted(1, header_.al);
+    for (int32_t k = header_.ss; k <= header_.se; ++k) {
+        if (k > last_non_zero && decode_bit(ac[static_cast<size_t>(3 * (k - 1))])) break;  // end of block
+        for (;;) {
+            int32_t& coefficient = block[ZIGZAG[k]];
+            if (coefficient != 0) {
+                correct(coefficient, header_.al, decode_bit(ac[static_cast<size_t>(3 * (k - 1) + 2)]) != 0);
+                break;
+            }
+            if (decode_bit(ac[static_cast<size_t>(3 * (k - 1) + 1)])) {
+                coefficient = decode_half() ? -step : step;
+                break;
+            }
+            if (++k > header_.se) fail(text::ac_run_past_block());
+        }
     }
 }
 

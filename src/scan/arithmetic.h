@@ -1,6 +1,9 @@
-// Arithmetic-coded sequential scans (SOF9, ITU-T T.81 Annex D and F.1.4):
-// the adaptive binary decoder and the models of the DC differences and
-// the AC coefficients, with the conditioning tables of DAC segments.
+// Arithmetic-coded scans (SOF9 and SOF10, ITU-T T.81 Annex D, F.1.4 and
+// G.1.3): the adaptive binary decoder and the models of the DC differences
+// and the AC coefficients, with the conditioning tables of DAC segments.
+// A progressive scan codes its passes (scan_header.h) with the same models
+// over its band, its values shifted by Al; the refinements of DC bits and
+// the signs take the fixed estimate of one half.
 #pragma once
 
 #include <array>
@@ -34,7 +37,8 @@ struct ArithmeticBin {
 // units (as ScanDecoder of coefficient_scan.cpp).
 class ArithmeticScanDecoder {
 public:
-    ArithmeticScanDecoder(ByteInput& in, const ScanHeader& header, const ArithmeticConditioning& conditioning);
+    ArithmeticScanDecoder(ByteInput& in, const ScanHeader& header, const ArithmeticConditioning& conditioning,
+                          Pass pass);
 
     void decode(size_t i, int32_t* block);
     void restart(int32_t number);
@@ -48,10 +52,14 @@ private:
     // The magnitude less one of a non-zero value, from its first
     // magnitude bin on: its power of two, then the bits below it.
     int32_t magnitude(ArithmeticBin* first, ArithmeticBin* powers, bool first_is_power);
+    void dc_first(size_t i, int32_t* block);
+    void ac_first(size_t i, int32_t* block, int32_t first, int32_t last);
+    void ac_refine(size_t i, int32_t* block);
 
     ByteInput& in_;
     const ScanHeader& header_;
     const ArithmeticConditioning& conditioning_;
+    const Pass pass_;
     // The code register (its upper 16 bits compared with the interval),
     // the interval, and the bits left before the next byte.
     uint32_t code_ = 0;

@@ -1,15 +1,11 @@
 // The scans of a frame coded in several (ITU-T T.81, G.1.2 for the
-// progressive ones), each into the frame's coefficients:
-// - sequential: every coefficient of each block, as a baseline scan codes
-//   them, of one to four components;
-// - DC first (Ss = Se = 0, Ah = 0): the DC differences, shifted up by Al;
-// - DC refinement (Ah = Al + 1): one bit a block, bit Al of the DC;
-// - AC first (1 <= Ss <= Se, Ah = 0, one component): the band's run/size
-//   symbols shifted up by Al, where a symbol R/0 of R < 15 ends the block
-//   and the next 2^R - 1 + (R bits) blocks of the band (an end-of-band run);
-// - AC refinement (Ah = Al + 1, one component): bit Al of the coefficients
-//   already non-zero, one correction bit each as the band is passed over,
-//   and new coefficients of +-2^Al.
+// progressive ones), each into the frame's coefficients, by the passes of
+// scan_header.h. In Huffman coding:
+// - AC first: a symbol R/0 of R < 15 ends the block and the next
+//   2^R - 1 + (R bits) blocks of the band (an end-of-band run);
+// - AC refinement: one correction bit for each coefficient already
+//   non-zero as the band is passed over, among the run/size symbols of the
+//   new ones.
 // A scan of several components goes MCU by MCU; one of a single component
 // block by block over the blocks its samples reach.
 #include <cstring>
@@ -29,28 +25,7 @@ namespace {
 // differences of 11 bits, AC coefficients of 10.
 constexpr int32_t MAX_DC_BITS = EXTENDED_LIMITS.dc_category;
 constexpr int32_t MAX_AC_BITS = EXTENDED_LIMITS.ac_size;
-constexpr int32_t MAX_AL = 13;
 constexpr int32_t ZERO_RUN = 15;  // R of 0xF0: sixteen zeros
-
-enum class Pass { SEQUENTIAL, DC_FIRST, DC_REFINE, AC_FIRST, AC_REFINE };
-
-Pass pass_of(const FrameHeader& frame, const ScanHeader& header) {
-    if (!frame.progressive) {
-        check_band(header);
-        return Pass::SEQUENTIAL;
-    }
-    const bool dc = header.ss == 0;
-    const bool band = dc ? header.se == 0 : header.ss <= header.se && header.se <= 63 && header.components.size() == 1;
-    const bool bits = (header.ah == 0 || header.ah == header.al + 1) && header.al <= MAX_AL;
-    if (!band || !bits) fail(text::progressive_band(header.ss, header.se, header.ah, header.al));
-    if (dc) return header.ah == 0 ? Pass::DC_FIRST : Pass::DC_REFINE;
-    return header.ah == 0 ? Pass::AC_FIRST : Pass::AC_REFINE;
-}
-
-// A value shifted up by Al, in the 32-bit wrapping of the DC predictor.
-int32_t shifted(int32_t value, int32_t al) {
-    return static_cast<int32_t>(static_cast<uint32_t>(value) << static_cast<uint32_t>(al));
-}
 
 // One scan's decoding state: the bits, each scan component's predictor and
 // tables, and the end-of-band run.
@@ -128,12 +103,7 @@ private:
         }
     }
 
-    // Bit Al of a coefficient already non-zero: where it is set and the
-    // coefficient does not have it yet, the coefficient's magnitude grows.
-    void refine(int32_t& coefficient) {
-        const int32_t bit = shifted(1, header_.al);
-        if (read_bit(bits_) && (coefficient & bit) == 0) coefficient += coefficient >= 0 ? bit : -bit;
-    }
+    void refine(int32_t& coefficient) { correct(coefficient, header_.al, read_bit(bits_) != 0); }
 
     void ac_refine(size_t i, int32_t* block) {
         int32_t k = header_.ss;
@@ -270,7 +240,7 @@ void decode_coefficient_scan(ByteInput& in, TraceSink& trace, const ScanHeader& 
     if (coefficients.components.empty()) start_coefficients(trace, frame, coefficients);
     const Pass pass = pass_of(frame, header);
     if (frame.arithmetic) {
-        ArithmeticScanDecoder decoder(in, header, conditioning);
+        ArithmeticScanDecoder decoder(in, header, conditioning, pass);
         decode_units(decoder, index, frame, restart_interval, coefficients);
     } else {
         check_tables(huffman, walk, header, pass == Pass::SEQUENTIAL || pass == Pass::DC_FIRST,

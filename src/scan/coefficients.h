@@ -46,6 +46,18 @@ struct FrameCoefficients {
     std::vector<ComponentCoefficients> components;  // in frame order
 };
 
+// A value shifted up by Al, in the 32-bit wrapping of the DC predictor.
+inline int32_t shifted(int32_t value, int32_t al) {
+    return static_cast<int32_t>(static_cast<uint32_t>(value) << static_cast<uint32_t>(al));
+}
+
+// A refinement's bit Al of a coefficient already non-zero: where it is set
+// and the coefficient does not have it yet, the magnitude grows by it.
+inline void correct(int32_t& coefficient, int32_t al, bool bit) {
+    const int32_t step = shifted(1, al);
+    if (bit && (coefficient & step) == 0) coefficient += coefficient >= 0 ? step : -step;
+}
+
 // Decodes the scan whose header the input stood after into `coefficients`;
 // the input then stands after the scan's last byte. The first scan lays out
 // the grid of the frame's blocks, every coefficient 0, with the trace's

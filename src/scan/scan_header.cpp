@@ -8,6 +8,8 @@
 namespace {
 
 constexpr int32_t LAST_COEFFICIENT = 63;
+// Al of 8-bit samples: a DC of 11 bits shifted down by at most 13 is zero.
+constexpr int32_t MAX_AL = 13;
 
 bool layout_supported(const FrameHeader& frame, Walk walk, const std::vector<int32_t>& index, int32_t h_max,
                       int32_t v_max) {
@@ -29,6 +31,20 @@ void check_band(const ScanHeader& header) {
     if (header.ss != 0) fail(text::spectral_start());
     if (header.se != LAST_COEFFICIENT) fail(text::spectral_end());
     if (header.ah != 0 || header.al != 0) fail(text::approximation());
+}
+
+Pass pass_of(const FrameHeader& frame, const ScanHeader& header) {
+    if (!frame.progressive) {
+        check_band(header);
+        return Pass::SEQUENTIAL;
+    }
+    const bool dc = header.ss == 0;
+    const bool band =
+        dc ? header.se == 0 : header.ss <= header.se && header.se <= LAST_COEFFICIENT && header.components.size() == 1;
+    const bool bits = (header.ah == 0 || header.ah == header.al + 1) && header.al <= MAX_AL;
+    if (!band || !bits) fail(text::progressive_band(header.ss, header.se, header.ah, header.al));
+    if (dc) return header.ah == 0 ? Pass::DC_FIRST : Pass::DC_REFINE;
+    return header.ah == 0 ? Pass::AC_FIRST : Pass::AC_REFINE;
 }
 
 ScanHeader read_scan_header(ByteInput& in, Walk walk, const FrameHeader& frame) {

@@ -43,6 +43,20 @@ std::vector<int32_t> map_components(TraceSink& trace, const FrameHeader& frame, 
 // A sequential scan's band: every coefficient, at full precision.
 void check_band(const ScanHeader& header);
 
+// What a scan of a frame coded in several codes of its blocks:
+// - sequential: every coefficient, as a baseline scan codes them;
+// - DC first (Ss = Se = 0, Ah = 0): the DC differences, shifted up by Al;
+// - DC refinement (Ah = Al + 1): one bit a block, bit Al of the DC;
+// - AC first (1 <= Ss <= Se, Ah = 0, one component): the band's
+//   coefficients shifted up by Al;
+// - AC refinement (Ah = Al + 1, one component): bit Al of the coefficients
+//   already non-zero and the new coefficients of +-2^Al.
+enum class Pass { SEQUENTIAL, DC_FIRST, DC_REFINE, AC_FIRST, AC_REFINE };
+
+// The scan's pass, its band and bits checked against what its frame
+// allows.
+Pass pass_of(const FrameHeader& frame, const ScanHeader& header);
+
 // The components' layout (`index`: their frame positions, in the writer's
 // order) and the picture's size are what the writer can take: in an
 // extended file one or three components of any factors, in a baseline one

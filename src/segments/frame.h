@@ -20,5 +20,5 @@ struct FrameHeader {
     int32_t component_count = 0;  // Nf, 0 to 255
     std::vector<FrameComponent> components;
     bool progressive = false;  // SOF2: coded in bands and bit planes
-    bool arithmetic = false;   // SOF9: arithmetic coding
+    bool arithmetic = false;   // SOF9, SOF10: arithmetic coding
 };
