@@ -65,12 +65,16 @@ void expect_blocks_in_place(int width, int height, const std::vector<ComponentSp
                           worker_thread);
     ASSERT_EQ(decoded.fatal, "");
     EXPECT_NE(decoded.trace.find(sizes), std::string::npos) << decoded.trace;
-    for (size_t c = 0; c < components.size(); ++c) {
-        const ComponentPlane& plane = decoded.plane(c);
-        for (int32_t x = 0; x < plane.columns; ++x)
-            for (int32_t y = 0; y < plane.rows; ++y)
-                ASSERT_EQ(plane.row(y)[x], 128 + k_of(static_cast<int>(c), x / 8, y / 8)) << c << " " << x << "," << y;
-    }
+    // The planes hold only the rows in flight: the BMP shows where each
+    // block went.
+    std::vector<FrameComponent> frame_components;
+    for (const ComponentSpec& c : components) frame_components.push_back({c.label, c.H, c.V, c.Tq});
+    const Picture expected = picture_of(width, height, frame_components, [&](size_t c, int32_t x, int32_t y) {
+        return 128 + k_of(static_cast<int>(c), x / 8, y / 8);
+    });
+    const Bytes bmp = decoded.on.bmp.bytes();
+    ASSERT_EQ(bmp.size(), bmp_of(expected).size());
+    EXPECT_TRUE(bmp == bmp_of(expected));
 }
 
 TEST(ScanWalk, BlocksFillThePlanesOfEveryLayout) {
@@ -87,9 +91,12 @@ TEST(ScanWalk, BlocksFillThePlanesOfEveryLayout) {
 TEST(ScanWalk, BlocksLandInPlaceWithAndWithoutTheWorkerThread) {
     // 2850 blocks: more than the worker's ring of batches holds, the last
     // batch part full.
+    // Planes that hold 16 of its 19 MCU rows, and 258 of its 300 block
+    // rows: the rows in flight come round again.
     for (bool worker_thread : {true, false}) {
         expect_blocks_in_place(400, 300, YCC_420, "size of frame 0 = 400x304\n", worker_thread);
         expect_blocks_in_place(1000, 8, {{1, 1, 1, 0}}, "size of frame 0 = 1000x8\n", worker_thread);
+        expect_blocks_in_place(64, 2400, {{1, 1, 1, 0}}, "size of frame 0 = 64x2400\n", worker_thread);
     }
 }
 

@@ -73,10 +73,15 @@ public:
         signal();
     }
 
+    // Returns once batch n and every one before it have been run, running
+    // the batches not yet taken meanwhile. Batch n must be handed over.
+    void wait_through(uint64_t n) {
+        for (uint64_t k = n + 1 > count() ? n + 1 - count() : 0; k <= n; ++k) wait_for(k);
+    }
+
     // Returns once every batch handed over has been run; the worker ends.
     void finish() {
-        const uint64_t number = published();
-        for (uint64_t n = number > count() ? number - count() : 0; n < number; ++n) wait_for(n);
+        if (published() > 0) wait_through(published() - 1);
         if (!thread_.joinable()) return;
         closing_.store(true);
         signal();

@@ -46,6 +46,10 @@ bool FileSink::write_at(uint64_t offset, const uint8_t* bytes, size_t count) {
     return (file_ && write_at_offset(file_.get(), offset, bytes, count)) || failed();
 }
 
+void FileSink::discard() {
+    if (file_ && is_regular_file(file_.get())) truncate_file(file_.get());
+}
+
 bool FileSink::close() {
     std::FILE* file = file_.release();
     errno = 0;

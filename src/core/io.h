@@ -57,6 +57,9 @@ public:
     virtual bool write(const uint8_t* bytes, size_t count) = 0;
     virtual bool seekable() const { return false; }
     virtual bool write_at(uint64_t offset, const uint8_t* bytes, size_t count);
+    // Drops every byte written so far, where the sink can: what a decode
+    // that stops leaves of its BMP.
+    virtual void discard() {}
     // The last bytes are out, and the sink takes no more.
     virtual bool close() = 0;
 };
@@ -73,6 +76,7 @@ public:
     bool write(const uint8_t* bytes, size_t count) override;
     bool seekable() const override;
     bool write_at(uint64_t offset, const uint8_t* bytes, size_t count) override;
+    void discard() override;
     bool close() override;
 
 private:
@@ -94,6 +98,10 @@ public:
     bool write(const uint8_t* bytes, size_t count) override;
     bool seekable() const override { return true; }
     bool write_at(uint64_t offset, const uint8_t* bytes, size_t count) override;
+    void discard() override {
+        bytes_.clear();
+        position_ = 0;
+    }
     bool close() override { return true; }
     const std::vector<uint8_t>& bytes() const { return bytes_; }
 

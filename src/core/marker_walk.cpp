@@ -48,12 +48,23 @@ bool input_ended(const Decode& decode) {
     return true;
 }
 
-// A sequential scan of the whole frame straight into the planes, then the
-// BMP of its picture.
+// A sequential scan of the whole frame, its picture passed on to the BMP
+// as its rows are decoded; the header comes once the scan is done. A
+// picture to turn upright is held whole first.
 void decode_picture(Decode& decode, const ScanHeader& header) {
+    decode.picture.rgb = decode.options.walk == Walk::EXTENDED && is_rgb(decode);
+    if (decode.options.auto_orient && decode.orientation > 1) {
+        decode_scan(decode.input, decode.trace, header, decode.frame, decode.quant, decode.huffman,
+                    decode.restart_interval, decode.options, decode.picture, nullptr);
+        write_picture(decode);
+        return;
+    }
+    BmpStream stream(decode.bmp, decode.options.simd);
     decode_scan(decode.input, decode.trace, header, decode.frame, decode.quant, decode.huffman,
-                decode.restart_interval, decode.options, decode.picture);
-    write_picture(decode);
+                decode.restart_interval, decode.options, decode.picture, &stream);
+    decode.trace.put(text::writing_picture());
+    stream.finish();
+    decode.picture_written = true;
 }
 
 // Whether the scan holds every component of a sequential frame, in frame

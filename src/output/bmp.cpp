@@ -10,6 +10,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -45,8 +46,7 @@ void write_out(ByteSink& bmp, const uint8_t* bytes, size_t count) {
     if (!bmp.write(bytes, count)) fail(text::write_error(bmp.name()));
 }
 
-void write_header(int32_t width, int32_t height, ByteSink& bmp) {
-    uint8_t header[BMP_HEADER_BYTES];
+void header_bytes(int32_t width, int32_t height, uint8_t (&header)[BMP_HEADER_BYTES]) {
     uint8_t* at = header;
     *at++ = 'B';
     *at++ = 'M';
@@ -65,6 +65,11 @@ void write_header(int32_t width, int32_t height, ByteSink& bmp) {
     put_u32(at, PIXELS_PER_METER);
     put_u32(at, 0);
     put_u32(at, 0);
+}
+
+void write_header(int32_t width, int32_t height, ByteSink& bmp) {
+    uint8_t header[BMP_HEADER_BYTES];
+    header_bytes(width, height, header);
     write_out(bmp, header, sizeof header);
 }
 
@@ -99,7 +104,8 @@ ComponentLines lines_of(const ComponentPlane& plane, const FrameComponent& compo
 
 ChromaLine line_at(ComponentLines& lines, int32_t y, int32_t width, int32_t h_max, int32_t v_max) {
     const int32_t plane_line = y * lines.v / v_max;
-    const int32_t* samples = lines.plane->row(plane_line);
+    // A plane that holds only the lines in flight keeps line l at l % rows.
+    const int32_t* samples = lines.plane->row(plane_line % lines.plane->rows);
     if (lines.kernel_ratio != 0) return {samples, lines.kernel_ratio};
     if (lines.spread_line != plane_line) {
         lines.spread_line = plane_line;
@@ -235,6 +241,65 @@ void write_bmp(const Picture& picture, SimdPath simd, bool second_thread, ByteSi
     for (uint64_t n = unwritten; n < published; ++n) write_batch(pipeline.batch(n));
 
     if (!bmp.close()) fail(text::write_error(bmp.name()));
+}
+
+// A runner's converter and the rows of the band it converts.
+struct BmpStream::Lane {
+    Lane(const Picture& picture, SimdPath simd) : converter(picture, simd) {}
+    RowConverter converter;
+    std::vector<uint8_t> rows;
+};
+
+void BmpStream::Release::operator()(uint8_t* bytes) const { std::free(bytes); }
+
+BmpStream::BmpStream(ByteSink& bmp, SimdPath simd) : bmp_(bmp), simd_(simd) {}
+
+void BmpStream::begin(const Picture& picture) {
+    picture_ = &picture;
+    row_bytes_ = static_cast<size_t>(bmp_row_bytes(picture.width));
+    lanes_.clear();
+    for (int i = 0; i < 2; ++i) lanes_.push_back(std::make_unique<Lane>(picture, simd_));
+    if (bmp_.seekable()) return;
+    // Zero pages from the system as the rows land, as for the planes.
+    const size_t bytes = row_bytes_ * static_cast<size_t>(picture.height);
+    held_.reset(static_cast<uint8_t*>(std::calloc(bytes == 0 ? 1 : bytes, 1)));
+    if (!held_) fail(text::out_of_memory());
+}
+
+BmpStream::~BmpStream() {
+    if (!finished_) bmp_.discard();
+}
+
+void BmpStream::write_lines(int32_t first, int32_t count, Runner runner) {
+    // Line y is row height - 1 - y of the file: the band's last line comes
+    // first.
+    const size_t first_row = static_cast<size_t>(picture_->height - first - count);
+    const size_t bytes = row_bytes_ * static_cast<size_t>(count);
+    Lane& lane = *lanes_[runner == Runner::WORKER ? 1 : 0];
+    uint8_t* rows = held_ ? held_.get() + row_bytes_ * first_row : nullptr;
+    if (!rows) {
+        lane.rows.resize(bytes);
+        rows = lane.rows.data();
+    }
+    for (int32_t i = 0; i < count; ++i)
+        lane.converter.convert(first + count - 1 - i, rows + row_bytes_ * static_cast<size_t>(i));
+    if (held_ || bytes == 0) return;
+    const std::lock_guard lock(writing_);
+    if (!write_failed_) write_failed_ = !bmp_.write_at(BMP_HEADER_BYTES + row_bytes_ * first_row, rows, bytes);
+}
+
+void BmpStream::finish() {
+    finished_ = true;
+    if (held_) {
+        write_header(picture_->width, picture_->height, bmp_);
+        write_out(bmp_, held_.get(), row_bytes_ * static_cast<size_t>(picture_->height));
+    } else {
+        if (write_failed_) fail(text::write_error(bmp_.name()));
+        uint8_t header[BMP_HEADER_BYTES];
+        header_bytes(picture_->width, picture_->height, header);
+        if (!bmp_.write_at(0, header, sizeof header)) fail(text::write_error(bmp_.name()));
+    }
+    if (!bmp_.close()) fail(text::write_error(bmp_.name()));
 }
 
 namespace {

@@ -2,7 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
 
+#include "core/batch_pipeline.h"
 #include "core/decoder.h"
 #include "core/io.h"
 #include "scan/planes.h"
@@ -23,6 +27,48 @@ inline uint64_t bmp_file_size(int32_t width, int32_t height) {
 // to `bmp`, bottom line first, and closes it; converts rows on a second
 // thread too with `second_thread`. A failed write stops the decode.
 void write_bmp(const Picture& picture, SimdPath simd, bool second_thread, ByteSink& bmp);
+
+// The BMP of a picture passed on band by band as its lines are decoded:
+// each band's rows go to their place in the file at once where the sink
+// can seek (a BMP is stored bottom-up, so the top band goes last), and are
+// held until the picture is whole where it cannot. Two runners may write
+// bands at the same time. A write that fails is kept, not thrown: the
+// decode goes on, and finish() reports it. A stream not finished discards
+// what it wrote, so that a decode that stops leaves an empty BMP.
+class BmpStream {
+public:
+    BmpStream(ByteSink& bmp, SimdPath simd);
+    ~BmpStream();
+    BmpStream(const BmpStream&) = delete;
+    BmpStream& operator=(const BmpStream&) = delete;
+
+    // Takes the picture's size, components and planes, before any line:
+    // `picture` (its planes may hold some lines only, line l at l % rows)
+    // must stay as it is until finish() or the destructor.
+    void begin(const Picture& picture);
+
+    // Converts and places picture lines `first` to `first + count - 1`,
+    // all in the planes.
+    void write_lines(int32_t first, int32_t count, Runner runner);
+    // Writes the header (and the held rows) and closes the sink; stops the
+    // decode at the first write that failed.
+    void finish();
+
+private:
+    struct Lane;
+    ByteSink& bmp_;
+    const SimdPath simd_;
+    const Picture* picture_ = nullptr;
+    size_t row_bytes_ = 0;
+    std::vector<std::unique_ptr<Lane>> lanes_;  // one per runner
+    struct Release {
+        void operator()(uint8_t* bytes) const;
+    };
+    std::unique_ptr<uint8_t[], Release> held_;  // the rows, where the sink cannot seek
+    std::mutex writing_;
+    bool write_failed_ = false;
+    bool finished_ = false;
+};
 
 // Writes `picture` turned upright as Exif orientation `orientation` (2 to
 // 8) says: 2 mirrored left to right, 3 turned 180 degrees, 4 mirrored top

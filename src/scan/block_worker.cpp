@@ -22,12 +22,15 @@ void store_block(const Block& samples, ComponentPlane& plane, int32_t x0, int32_
 }  // namespace
 
 BlockWorker::BlockWorker(std::vector<ComponentPlane>& planes, const QuantTables& quant,
-                         const TransformTables& transform, SimdPath simd, bool second_thread)
+                         const TransformTables& transform, SimdPath simd, bool second_thread, BandTracking bands)
     : planes_(planes),
       quant_(quant),
       transform_(transform),
       simd_(simd),
       scratch_{},
+      bands_(std::move(bands)),
+      stored_(static_cast<size_t>(bands_.slots)),
+      last_batch_(static_cast<size_t>(bands_.slots), 0),
       pipeline_(BATCH_COUNT, second_thread, [this](Batch& batch, Runner runner) { run(batch, runner); }),
       filling_(&pipeline_.next()) {}
 
@@ -46,11 +49,31 @@ void BlockWorker::add(const Block& coefficients, const BlockPlace& place) {
     job.place = place;
     job.prepare_rows = prepare_rows_;
     prepare_rows_ = 0;
-    if (filling_->count == BATCH_BLOCKS) {
-        pipeline_.publish();
-        filling_ = &pipeline_.next();
-        filling_->count = 0;
-    }
+    if (place.band >= 0) last_batch_[static_cast<size_t>(place.band % bands_.slots)] = pipeline_.published();
+    if (filling_->count == BATCH_BLOCKS) publish();
+}
+
+void BlockWorker::publish() {
+    pipeline_.publish();
+    filling_ = &pipeline_.next();
+    filling_->count = 0;
+}
+
+void BlockWorker::start_band(int32_t band) {
+    if (band < bands_.slots) return;
+    const size_t slot = static_cast<size_t>(band % bands_.slots);
+    // The band before in this slot may still be in the batch being filled.
+    if (last_batch_[slot] == pipeline_.published()) publish();
+    pipeline_.wait_through(last_batch_[slot]);
+    stored_[slot].store(0, std::memory_order_relaxed);
+}
+
+// The blocks of a band stored by one run; the run that completes the band
+// sees every sample the other runner stored for it.
+void BlockWorker::count_stored(int32_t band, int32_t blocks, Runner runner) {
+    if (band < 0 || blocks == 0) return;
+    std::atomic<int32_t>& stored = stored_[static_cast<size_t>(band % bands_.slots)];
+    if (stored.fetch_add(blocks, std::memory_order_acq_rel) + blocks == bands_.blocks) bands_.done(band, runner);
 }
 
 void BlockWorker::finish() {
@@ -60,8 +83,16 @@ void BlockWorker::finish() {
 
 void BlockWorker::run(const Batch& batch, Runner runner) {
     Scratch& scratch = scratch_[runner == Runner::WORKER ? 1 : 0];
+    int32_t band = -1;
+    int32_t band_blocks = 0;
     for (size_t i = 0; i < batch.count; ++i) {
         const Job& job = batch.jobs[i];
+        if (job.place.band != band) {
+            count_stored(band, band_blocks, runner);
+            band = job.place.band;
+            band_blocks = 0;
+        }
+        ++band_blocks;
         ComponentPlane& plane = planes_[static_cast<size_t>(job.place.plane)];
         if (job.prepare_rows > 0) prepare_rows(plane, job.place.y0, job.prepare_rows);
         for (int k = 0; k < BLOCK_SIZE; ++k) scratch.coefficients[k] = job.ac[k];
@@ -70,4 +101,5 @@ void BlockWorker::run(const Batch& batch, Runner runner) {
         idct_block(transform_, simd_, scratch.coefficients, scratch.samples);
         store_block(scratch.samples, plane, job.place.x0, job.place.y0);
     }
+    count_stored(band, band_blocks, runner);
 }

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "core/batch_pipeline.h"
@@ -18,12 +20,25 @@
 #include "segments/tables.h"
 
 // Where one block goes: its plane and its offset there (column, line),
-// and the quantization table of its component.
+// the quantization table of its component, and the band it belongs to
+// (-1: none).
 struct BlockPlace {
     int32_t plane = 0;
     int32_t x0 = 0;
     int32_t y0 = 0;
     int32_t Tq = 0;
+    int32_t band = -1;
+};
+
+// Bands of blocks (the MCU rows of a scan whose picture is passed on as it
+// is decoded): each has `blocks` blocks, and at most `slots` bands are in
+// flight, band b in slot b % slots of the planes. The runner that stores a
+// band's last block calls `done` with the band, on its own thread; `done`
+// may not stop the decode.
+struct BandTracking {
+    int32_t blocks = 0;
+    int32_t slots = 0;
+    std::function<void(int32_t band, Runner runner)> done;
 };
 
 class BlockWorker {
@@ -31,7 +46,7 @@ public:
     // Reads `quant` and `transform` and writes `planes`; all three must stay
     // as they are until finish() or the destructor.
     BlockWorker(std::vector<ComponentPlane>& planes, const QuantTables& quant, const TransformTables& transform,
-                SimdPath simd, bool second_thread);
+                SimdPath simd, bool second_thread, BandTracking bands = {});
 
     // Asks the system for `count` lines of plane `plane` from `first`
     // (prepare_rows) before their blocks land. Whichever thread has time
@@ -40,6 +55,10 @@ public:
     void prepare(int32_t plane, int32_t first, int32_t count);
     // Takes the coefficients of the block for `place`.
     void add(const Block& coefficients, const BlockPlace& place);
+    // Comes before the first block of band `band` is added: returns once
+    // the band that held its slot before is done, so that its lines may be
+    // written over.
+    void start_band(int32_t band);
     // Returns once every block added is in its plane.
     void finish();
 
@@ -69,6 +88,8 @@ private:
     };
 
     void run(const Batch& batch, Runner runner);
+    void publish();
+    void count_stored(int32_t band, int32_t blocks, Runner runner);
 
     std::vector<ComponentPlane>& planes_;
     const QuantTables& quant_;
@@ -77,6 +98,11 @@ private:
     // One per runner, FILLER then WORKER. Declared before the pipeline, so
     // that the pipeline, which joins the worker, is destroyed first.
     std::array<Scratch, 2> scratch_;
+    const BandTracking bands_;
+    // Per slot: the blocks of its band stored so far, and the number of
+    // the batch that holds the band's last block added.
+    std::vector<std::atomic<int32_t>> stored_;
+    std::vector<uint64_t> last_batch_;
     BatchPipeline<Batch> pipeline_;
     Batch* filling_;
     int32_t prepare_rows_ = 0;

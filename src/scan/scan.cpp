@@ -12,6 +12,7 @@
 // component has MCUs of one block.
 #include "scan/scan.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "core/decode_error.h"
@@ -20,9 +21,33 @@
 #include "scan/block_worker.h"
 #include "scan/entropy.h"
 
+namespace {
+
+// The filler may run ahead of the blocks stored by up to the worker's
+// batches in flight (16 x 128 blocks); the planes hold that many blocks'
+// MCU rows and two more, the one being decoded and the one being written.
+constexpr int32_t BLOCKS_IN_FLIGHT = 2048;
+constexpr int32_t ROWS_BESIDE_IN_FLIGHT = 2;
+
+// How the MCU walk covers one component: its MCU's blocks (H x V, or one
+// in a scan of one component), the MCUs a row before it wraps, and its
+// rows before the picture ends.
+struct ComponentWalk {
+    int32_t h = 1;
+    int32_t v = 1;
+    int32_t width = 0;  // samples a row, from which the walk wraps
+    int32_t height = 0;
+    int32_t mcus_wide = 0;
+    int32_t mcus_high = 0;
+};
+
+int32_t ceil_div(int32_t a, int32_t b) { return (a + b - 1) / b; }
+
+}  // namespace
+
 void decode_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, const FrameHeader& frame,
                  const QuantTables& quant, const HuffmanTables& huffman, int32_t restart_interval,
-                 const DecodeOptions& options, Picture& picture) {
+                 const DecodeOptions& options, Picture& picture, BmpStream* stream) {
     const std::vector<int32_t> index = map_components(trace, frame, header);
     if (options.walk == Walk::EXTENDED) {
         trace.put(text::scan_band(header.ss, header.se, header.ah, header.al));
@@ -39,61 +64,103 @@ void decode_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, cons
     check_picture(frame, options.walk, index, h_max, v_max);
     check_tables(huffman, options.walk, header, true, true);
 
+    // A single-component scan is coded block by block in raster order: its
+    // MCU is one block, whatever the component's factors.
     const size_t count = index.size();
+    const bool one_component = count == 1;
+    const int32_t walk_h_max = one_component ? 1 : h_max;
+    const int32_t walk_v_max = one_component ? 1 : v_max;
+    std::vector<ComponentWalk> walks(count);
+    bool uniform = true;
+    int32_t band_blocks = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const FrameComponent& component = frame.components[index[i]];
+        ComponentWalk& w = walks[i];
+        w.h = one_component ? 1 : component.H;
+        w.v = one_component ? 1 : component.V;
+        w.width = w.h * frame.padded_width / walk_h_max;
+        w.height = w.v * frame.padded_height / walk_v_max;
+        // The walk takes one MCU before it looks where it stands.
+        w.mcus_wide = std::max(1, ceil_div(w.width, 8 * w.h));
+        w.mcus_high = std::max(1, ceil_div(w.height, 8 * w.v));
+        uniform = uniform && w.mcus_wide == walks[0].mcus_wide && w.mcus_high == walks[0].mcus_high;
+        band_blocks += w.mcus_wide * w.h * w.v;
+    }
+    // Band b, MCU row b, is picture lines band_lines x b on.
+    const bool banded = stream != nullptr && uniform;
+    const int32_t band_lines = 8 * walk_v_max;
+    const int32_t slots = ROWS_BESIDE_IN_FLIGHT + ceil_div(BLOCKS_IN_FLIGHT, band_blocks);
+
     picture.width = frame.width;
     picture.height = frame.height;
     picture.components.clear();
     picture.planes.clear();
     picture.planes.resize(count);
+    std::vector<int32_t> plane_rows(count);
     for (size_t i = 0; i < count; ++i) {
         const FrameComponent& component = frame.components[index[i]];
         picture.components.push_back(component);
         const auto [columns, rows] = plane_size(frame, component, h_max, v_max);
         trace.put(text::plane_size(static_cast<int32_t>(i), columns, rows));
-        if (!allocate_plane(picture.planes[i], columns, rows)) fail(text::out_of_memory());
+        plane_rows[i] = rows;
+        const int32_t held = banded && slots * 8 * walks[i].v < rows ? slots * 8 * walks[i].v : rows;
+        if (!allocate_plane(picture.planes[i], columns, held)) fail(text::out_of_memory());
     }
-
-    // A single-component scan is coded block by block in raster order: its
-    // MCU is one block, whatever the component's factors.
-    const bool one_component = count == 1;
-    const int32_t walk_h_max = one_component ? 1 : h_max;
-    const int32_t walk_v_max = one_component ? 1 : v_max;
+    if (stream) stream->begin(picture);
 
     BitReader bits(in);
     const CoefficientLimits& limits = options.walk == Walk::EXTENDED ? EXTENDED_LIMITS : BASELINE_LIMITS;
     Block coefficients{};
-    BlockWorker worker(picture.planes, quant, transform_tables(), options.simd, options.second_thread);
+    BandTracking bands;
+    if (banded) {
+        bands = {band_blocks, slots, [&](int32_t band, Runner runner) {
+                     const int32_t first = band * band_lines;
+                     const int32_t lines = frame.height - first < band_lines ? frame.height - first : band_lines;
+                     if (lines > 0) stream->write_lines(first, lines, runner);
+                 }};
+    }
+    BlockWorker worker(picture.planes, quant, transform_tables(), options.simd, options.second_thread, bands);
 
     std::vector<int32_t> x_pos(count, 0);
     std::vector<int32_t> y_pos(count, 0);
     std::vector<int32_t> dc_pred(count, 0);
+    int32_t band = 0;
     int32_t mcus_in_interval = 0;
     int32_t intervals = 0;
     for (bool done = false; !done;) {
         for (size_t i = 0; i < count; ++i) {
-            const FrameComponent& component = picture.components[i];
-            const int32_t h = one_component ? 1 : component.H;
-            const int32_t v = one_component ? 1 : component.V;
+            const ComponentWalk& w = walks[i];
             const HuffmanTree& dc_tree = *huffman.trees[0][header.components[i].Td];
             const HuffmanTree& ac_tree = *huffman.trees[1][header.components[i].Ta];
             const int32_t plane = static_cast<int32_t>(i);
-            if (x_pos[i] == 0) worker.prepare(plane, y_pos[i], 8 * v);
-            for (int32_t r = 0; r < v; ++r) {
-                for (int32_t c = 0; c < h; ++c) {
+            const int32_t Tq = picture.components[i].Tq;
+            if (x_pos[i] == 0) {
+                if (!banded) {
+                    worker.prepare(plane, y_pos[i], 8 * w.v);
+                } else if (i == 0) {
+                    worker.start_band(band);
+                }
+            }
+            for (int32_t r = 0; r < w.v; ++r) {
+                // In a plane of the rows in flight, line l is at l % rows;
+                // a block past the plane's last line lands nowhere.
+                const int32_t y = y_pos[i] + 8 * r;
+                const int32_t y0 = !banded ? y : y >= plane_rows[i] ? picture.planes[i].rows : y % picture.planes[i].rows;
+                for (int32_t c = 0; c < w.h; ++c) {
                     decode_block(bits, dc_tree, ac_tree, dc_pred[i], coefficients, limits);
-                    worker.add(coefficients, BlockPlace{plane, x_pos[i] + 8 * c, y_pos[i] + 8 * r, component.Tq});
+                    worker.add(coefficients, BlockPlace{plane, x_pos[i] + 8 * c, y0, Tq, banded ? band : -1});
                 }
             }
             // Each component wraps at its own width; the last one decides
             // the end.
-            const int32_t component_width = h * frame.padded_width / walk_h_max;
-            if (x_pos[i] + 8 * h < component_width) {
-                x_pos[i] += 8 * h;
+            if (x_pos[i] + 8 * w.h < w.width) {
+                x_pos[i] += 8 * w.h;
             } else {
                 x_pos[i] = 0;
-                y_pos[i] += 8 * v;
+                y_pos[i] += 8 * w.v;
+                if (i == count - 1) ++band;
             }
-            if (i == count - 1 && y_pos[i] >= v * frame.padded_height / walk_v_max) done = true;
+            if (i == count - 1 && y_pos[i] >= w.height) done = true;
         }
         if (restart_interval > 0 && ++mcus_in_interval == restart_interval && !done) {
             restart(bits, intervals++);
@@ -104,4 +171,5 @@ void decode_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, cons
 
     worker.finish();
     finish_scan_bits(bits);
+    if (stream && !banded) stream->write_lines(0, frame.height, Runner::FILLER);
 }

@@ -24,9 +24,15 @@ bool write_at_offset(std::FILE* file, uint64_t offset, const uint8_t* bytes, siz
     return true;
 }
 
+void truncate_file(std::FILE* file) {
+    while (ftruncate(fileno(file), 0) != 0 && errno == EINTR) {
+    }
+}
+
 #else
 
 bool is_regular_file(std::FILE*) { return false; }
 bool write_at_offset(std::FILE*, uint64_t, const uint8_t*, size_t) { return false; }
+void truncate_file(std::FILE*) {}
 
 #endif

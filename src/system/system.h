@@ -22,3 +22,5 @@ int usable_processors();
 // any offset, and such a write, which leaves the stream's position alone.
 bool is_regular_file(std::FILE* file);
 bool write_at_offset(std::FILE* file, uint64_t offset, const uint8_t* bytes, size_t count);
+// Cuts a regular file to nothing; the stream's position is left alone.
+void truncate_file(std::FILE* file);

@@ -1,6 +1,10 @@
 // The reference stages in the places of the program's own, so that the
 // rest of the program (marker walk, segment readers, MCU walk) runs with
 // them: the reference build of the whole program.
+#include <cstdlib>
+
+#include "core/decode_error.h"
+#include "core/messages.h"
 #include "output/bmp.h"
 #include "reference/reference_stages.h"
 #include "scan/entropy.h"
@@ -35,4 +39,30 @@ void idct_block(const TransformTables& tables, SimdPath, const Block& coefficien
 void write_bmp(const Picture& picture, SimdPath, bool, ByteSink& bmp) { reference::write_bmp(picture, bmp); }
 void write_oriented_bmp(const Picture& picture, int32_t orientation, SimdPath, ByteSink& bmp) {
     reference::write_oriented_bmp(picture, orientation, bmp);
+}
+
+// The stream holds every pixel as the bands come, and writes the file
+// literally once the picture is whole.
+struct BmpStream::Lane {};
+BmpStream::BmpStream(ByteSink& bmp, SimdPath simd) : bmp_(bmp), simd_(simd) {}
+BmpStream::~BmpStream() {
+    if (!finished_) bmp_.discard();
+}
+void BmpStream::Release::operator()(uint8_t* bytes) const { std::free(bytes); }
+void BmpStream::begin(const Picture& picture) {
+    picture_ = &picture;
+    row_bytes_ = 3 * static_cast<size_t>(picture.width);
+    held_.reset(static_cast<uint8_t*>(std::calloc(row_bytes_ * static_cast<size_t>(picture.height) + 1, 1)));
+    if (!held_) fail(text::out_of_memory());
+}
+void BmpStream::write_lines(int32_t first, int32_t count, Runner) {
+    for (int32_t y = first; y < first + count; ++y)
+        for (int32_t x = 0; x < picture_->width; ++x)
+            reference::bmp_pixel(*picture_, x, y, held_.get() + row_bytes_ * static_cast<size_t>(y) + 3 * x);
+}
+void BmpStream::finish() {
+    finished_ = true;
+    reference::write_pixels(picture_->width, picture_->height, [&](int32_t x, int32_t y, uint8_t* bgr) {
+        for (int i = 0; i < 3; ++i) bgr[i] = held_[row_bytes_ * static_cast<size_t>(y) + 3 * x + i];
+    }, bmp_);
 }

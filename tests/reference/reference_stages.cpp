@@ -4,6 +4,8 @@
 #include "core/messages.h"
 #include "output/bmp.h"
 
+#include <functional>
+
 namespace reference {
 
 namespace {
@@ -130,18 +132,41 @@ void idct_block(const TransformTables& tables, const Block& coefficients, Block&
     }
 }
 
-void write_oriented_bmp(const Picture& picture, int32_t orientation, ByteSink& bmp) {
-    const int32_t width = picture.width, height = picture.height;
-    const bool swapped = orientation >= 5;
-    const int32_t out_width = swapped ? height : width, out_height = swapped ? width : height;
+void bmp_pixel(const Picture& picture, int32_t x, int32_t y, uint8_t* bgr) {
+    // Each pixel reads the sample floor(x H / H_max), floor(y V / V_max)
+    // of each component; a plane holds line l at l % rows.
+    const bool grey = picture.planes.size() == 1;
+    int32_t h_max = 1, v_max = 1;
+    for (const FrameComponent& c : picture.components) h_max = c.H > h_max ? c.H : h_max, v_max = c.V > v_max ? c.V : v_max;
+    const auto sample = [&](size_t plane, int32_t x, int32_t y) {
+        const FrameComponent& c = picture.components[plane];
+        const ComponentPlane& p = picture.planes[plane];
+        return p.row(y * c.V / v_max % p.rows)[x * c.H / h_max];
+    };
+    if (picture.rgb) {
+        bgr[0] = static_cast<uint8_t>(sample(2, x, y));
+        bgr[1] = static_cast<uint8_t>(sample(1, x, y));
+        bgr[2] = static_cast<uint8_t>(sample(0, x, y));
+        return;
+    }
+    const double Y_ = sample(0, x, y);
+    const double cb = (grey ? 128 : sample(1, x, y)) - 128;
+    const double cr = (grey ? 128 : sample(2, x, y)) - 128;
+    bgr[0] = static_cast<uint8_t>(clamp_to_byte(cb * 1.772 + Y_));
+    bgr[1] = static_cast<uint8_t>(clamp_to_byte((Y_ - cb * 0.34414) - cr * 0.71414));
+    bgr[2] = static_cast<uint8_t>(clamp_to_byte(cr * 1.402 + Y_));
+}
+
+void write_pixels(int32_t width, int32_t height, const std::function<void(int32_t, int32_t, uint8_t*)>& pixel,
+                  ByteSink& bmp) {
     put_byte(bmp, 'B');
     put_byte(bmp, 'M');
-    put_u32(bmp, static_cast<uint32_t>(bmp_file_size(out_width, out_height)));
+    put_u32(bmp, static_cast<uint32_t>(bmp_file_size(width, height)));
     put_u32(bmp, 0);
     put_u32(bmp, 54);
     put_u32(bmp, 40);
-    put_u32(bmp, static_cast<uint32_t>(out_width));
-    put_u32(bmp, static_cast<uint32_t>(out_height));
+    put_u32(bmp, static_cast<uint32_t>(width));
+    put_u32(bmp, static_cast<uint32_t>(height));
     put_u16(bmp, 1);
     put_u16(bmp, 24);
     put_u32(bmp, 0);
@@ -150,43 +175,32 @@ void write_oriented_bmp(const Picture& picture, int32_t orientation, ByteSink& b
     put_u32(bmp, 2677);
     put_u32(bmp, 0);
     put_u32(bmp, 0);
-
-    // Each pixel reads the sample floor(x H / H_max), floor(y V / V_max)
-    // of each component.
-    const bool grey = picture.planes.size() == 1;
-    int32_t h_max = 1, v_max = 1;
-    for (const FrameComponent& c : picture.components) h_max = c.H > h_max ? c.H : h_max, v_max = c.V > v_max ? c.V : v_max;
-    const auto sample = [&](size_t plane, int32_t x, int32_t y) {
-        const FrameComponent& c = picture.components[plane];
-        return picture.planes[plane].row(y * c.V / v_max)[x * c.H / h_max];
-    };
-    for (int32_t Y = out_height - 1; Y >= 0; --Y) {
-        for (int32_t X = 0; X < out_width; ++X) {
-            // The coded pixel that pixel (X, Y) of the upright picture shows.
-            int32_t x = X, y = Y;
-            if (orientation == 2) x = width - 1 - X;
-            if (orientation == 3) x = width - 1 - X, y = height - 1 - Y;
-            if (orientation == 4) y = height - 1 - Y;
-            if (orientation == 5) x = Y, y = X;
-            if (orientation == 6) x = Y, y = height - 1 - X;
-            if (orientation == 7) x = width - 1 - Y, y = height - 1 - X;
-            if (orientation == 8) x = width - 1 - Y, y = X;
-            if (picture.rgb) {
-                put_byte(bmp, sample(2, x, y));
-                put_byte(bmp, sample(1, x, y));
-                put_byte(bmp, sample(0, x, y));
-                continue;
-            }
-            const double Y_ = sample(0, x, y);
-            const double cb = (grey ? 128 : sample(1, x, y)) - 128;
-            const double cr = (grey ? 128 : sample(2, x, y)) - 128;
-            put_byte(bmp, clamp_to_byte(cb * 1.772 + Y_));
-            put_byte(bmp, clamp_to_byte((Y_ - cb * 0.34414) - cr * 0.71414));
-            put_byte(bmp, clamp_to_byte(cr * 1.402 + Y_));
+    for (int32_t Y = height - 1; Y >= 0; --Y) {
+        for (int32_t X = 0; X < width; ++X) {
+            uint8_t bgr[3];
+            pixel(X, Y, bgr);
+            for (uint8_t byte : bgr) put_byte(bmp, byte);
         }
-        for (int32_t pad = 0; pad < out_width % 4; ++pad) put_byte(bmp, 0);
+        for (int32_t pad = 0; pad < width % 4; ++pad) put_byte(bmp, 0);
     }
     if (!bmp.close()) fail(text::write_error(bmp.name()));
+}
+
+void write_oriented_bmp(const Picture& picture, int32_t orientation, ByteSink& bmp) {
+    const int32_t width = picture.width, height = picture.height;
+    const bool swapped = orientation >= 5;
+    write_pixels(swapped ? height : width, swapped ? width : height, [&](int32_t X, int32_t Y, uint8_t* bgr) {
+        // The coded pixel that pixel (X, Y) of the upright picture shows.
+        int32_t x = X, y = Y;
+        if (orientation == 2) x = width - 1 - X;
+        if (orientation == 3) x = width - 1 - X, y = height - 1 - Y;
+        if (orientation == 4) y = height - 1 - Y;
+        if (orientation == 5) x = Y, y = X;
+        if (orientation == 6) x = Y, y = height - 1 - X;
+        if (orientation == 7) x = width - 1 - Y, y = height - 1 - X;
+        if (orientation == 8) x = width - 1 - Y, y = X;
+        bmp_pixel(picture, x, y, bgr);
+    }, bmp);
 }
 
 void write_bmp(const Picture& picture, ByteSink& bmp) { write_oriented_bmp(picture, 1, bmp); }

@@ -5,6 +5,8 @@
 // tested against these.
 #pragma once
 
+#include <functional>
+
 #include <cstdint>
 
 #include "core/byte_input.h"
@@ -32,5 +34,10 @@ void dequantize_block(const QuantTable& table, Block& coefficients);
 void idct_block(const TransformTables& tables, const Block& coefficients, Block& samples);
 void write_bmp(const Picture& picture, ByteSink& bmp);
 void write_oriented_bmp(const Picture& picture, int32_t orientation, ByteSink& bmp);
+// Pixel (x, y) of `picture`: blue, green, red.
+void bmp_pixel(const Picture& picture, int32_t x, int32_t y, uint8_t* bgr);
+// A BMP of `width` x `height` pixels, each as `pixel` gives it (X, Y).
+void write_pixels(int32_t width, int32_t height, const std::function<void(int32_t, int32_t, uint8_t*)>& pixel,
+                  ByteSink& bmp);
 
 }  // namespace reference
