@@ -26,19 +26,32 @@ Bytes with(Bytes file, std::initializer_list<uint8_t> tail) {
     return file;
 }
 
-// A sink whose writes fail, or whose memory runs out, from the n-th on.
-class FailingSink final : public ByteSink {
+// A sink in memory that can seek or not, and whose writes fail (or whose
+// memory runs out) from the `failing`-th on, counted from 0.
+class TestSink final : public ByteSink {
 public:
-    explicit FailingSink(bool out_of_memory) : out_of_memory_(out_of_memory) {}
+    explicit TestSink(bool seekable, int failing = -1, bool out_of_memory = false)
+        : seekable_(seekable), failing_(failing), out_of_memory_(out_of_memory) {}
     const std::string& name() const override { return name_; }
-    bool write(const uint8_t*, size_t) override {
+    bool write(const uint8_t* bytes, size_t count) override { return take() && memory.write(bytes, count); }
+    bool seekable() const override { return seekable_; }
+    bool write_at(uint64_t offset, const uint8_t* bytes, size_t count) override {
+        return seekable_ && take() && memory.write_at(offset, bytes, count);
+    }
+    void discard() override { memory.discard(); }
+    bool close() override { return true; }
+    MemorySink memory;
+
+private:
+    bool take() {
+        if (writes_++ != failing_ && (failing_ < 0 || writes_ <= failing_)) return true;
         if (out_of_memory_) throw std::bad_alloc();
         return false;
     }
-    bool close() override { return true; }
-
-private:
+    bool seekable_;
+    int failing_;
     bool out_of_memory_;
+    int writes_ = 0;
     std::string name_ = "failing.bmp";
 };
 
@@ -77,7 +90,7 @@ TEST(Decoder, EveryKindOfStopComesBackWithItsWarningAndTheNextDecodeIsWhole) {
     // The sink's faults: a failed write, and memory refused on the way.
     for (bool out_of_memory : {false, true}) {
         MemorySource source(picture);
-        FailingSink bmp(out_of_memory);
+        TestSink bmp(false, 0, out_of_memory);
         StringTrace trace;
         const DecodeResult result = decode_jpeg(source, bmp, trace);
         EXPECT_EQ(result.end, DecodeResult::End::FAILED);
@@ -128,6 +141,84 @@ TEST(Decoder, MemoryToMemoryAndFileToFileGiveTheRecordedPictures) {
         EXPECT_EQ(read_file(bmp_path), in_memory.bmp);
     }
     std::filesystem::remove_all(folder);
+}
+
+std::string last_line(const std::string& trace) { return trace.substr(trace.rfind('\n', trace.size() - 2) + 1); }
+
+// 512 x 600 in 4:2:0: 38 MCU rows, more than the planes hold at once, so
+// that rows go out while the scan goes on.
+Bytes tall_picture() {
+    return encode_blocks(512, 600, YCC_420, [](int c, int bx, int by) {
+        ZigzagBlock block = dc_block(8 * ((3 * c + bx + 2 * by) % 90 - 45));
+        block[1 + (bx + by) % 20] = (bx * by) % 31 - 15;
+        return block;
+    });
+}
+
+TEST(Streaming, EverySinkGetsTheBytesOfTheWholePicture) {
+    const Bytes file = tall_picture();
+    const Outcome serial = decode_bytes(file, DecodeOptions{.second_thread = false});
+    ASSERT_EQ(serial.end, DecodeResult::End::FINISHED);
+    ASSERT_EQ(serial.bmp.size(), 54u + 600 * 1536);
+    for (bool second_thread : {true, false}) {
+        for (bool seekable : {true, false}) {
+            MemorySource source(file);
+            TestSink bmp(seekable);
+            NoTrace trace;
+            EXPECT_EQ(decode_jpeg(source, bmp, trace, DecodeOptions{.second_thread = second_thread}).end,
+                      DecodeResult::End::FINISHED);
+            EXPECT_TRUE(bmp.memory.bytes() == serial.bmp) << second_thread << seekable;
+        }
+    }
+}
+
+TEST(Streaming, ADecodeErrorAfterRowsWentOutLeavesAnEmptyBmp) {
+    const Bytes file = tall_picture();
+    const std::string folder = temp_folder();
+    const std::string path = folder + "/cut.bmp";
+    for (const size_t cut : {file.size() / 2, file.size() - 20}) {
+        const Bytes part(file.begin(), file.begin() + static_cast<long>(cut));
+        for (bool second_thread : {true, false}) {
+            SCOPED_TRACE(cut);
+            const Outcome stopped = decode_bytes(part, DecodeOptions{.second_thread = second_thread});
+            EXPECT_EQ(last_line(stopped.trace), "Warning! unexpected end of file\n");
+            EXPECT_TRUE(stopped.bmp.empty());
+            MemorySource source(part);
+            FileSink bmp(std::fopen(path.c_str(), "wb"), path);
+            NoTrace trace;
+            EXPECT_EQ(decode_jpeg(source, bmp, trace, DecodeOptions{.second_thread = second_thread}).end,
+                      DecodeResult::End::FAILED);
+            bmp.close();
+            EXPECT_EQ(std::filesystem::file_size(path), 0u);
+        }
+    }
+    std::filesystem::remove_all(folder);
+}
+
+TEST(Streaming, AWriteErrorDuringTheScanIsReportedAfterItUnlessTheDataFailsFirst) {
+    const Bytes file = tall_picture();
+    Bytes damaged = file;
+    // Nine 1 bits near the end of the scan: a code the DC table leaves free.
+    for (size_t i = damaged.size() - 40; i < damaged.size() - 30; i += 2) damaged[i] = 0xFF, damaged[i + 1] = 0x00;
+    ASSERT_EQ(last_line(decode_bytes(damaged).trace), "Warning! invalid Huffman code\n");
+    for (bool second_thread : {true, false}) {
+        for (bool out_of_memory : {false, true}) {
+            SCOPED_TRACE(second_thread);
+            MemorySource source(file);
+            TestSink bmp(true, 1, out_of_memory);
+            StringTrace trace;
+            const DecodeResult result = decode_jpeg(source, bmp, trace, DecodeOptions{.second_thread = second_thread});
+            EXPECT_EQ(result.warning, out_of_memory ? "Warning! out of memory\n" : "Warning! write error : failing.bmp\n");
+            EXPECT_EQ(trace.text().substr(trace.text().size() - 22), "write to file .......\n");
+
+            MemorySource damaged_source(damaged);
+            TestSink failing(true, 1, out_of_memory);
+            StringTrace damaged_trace;
+            EXPECT_EQ(decode_jpeg(damaged_source, failing, damaged_trace, DecodeOptions{.second_thread = second_thread}).warning,
+                      "Warning! invalid Huffman code\n");
+            EXPECT_EQ(damaged_trace.text().find("write to file"), std::string::npos);
+        }
+    }
 }
 
 TEST(Sinks, FilesAndMemoryTakeBytesAtAnyOffsetWherePipesCannot) {

@@ -115,6 +115,19 @@ TEST_F(ProgramTest, FullDiskIsAWriteError) {
     EXPECT_FALSE(out.timed);
 }
 
+TEST_F(ProgramTest, AFileSizeLimitIsAWriteErrorAfterTheScanNotAKill) {
+    // A BMP of 900 KiB, whose rows are written while the scan goes on,
+    // against a limit of some 50 KiB.
+    write_file(path("photo.jpg"), encode_blocks(512, 600, {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}},
+                                                [](int, int bx, int by) { return dc_block(8 * ((bx + by) % 64)); }));
+    const BinaryRun result = run_binary_at(JPEG2BMP_BINARY, folder_, "photo\n", "ulimit -f 100");
+    const SplitOutput out = split_output(result.output);
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(out.trace.substr(out.trace.find("size of frame 2")),
+              "size of frame 2 = 256x304\nwrite to file .......\nWarning! write error : photo.bmp\n");
+    EXPECT_FALSE(out.timed);
+}
+
 TEST_F(ProgramTest, EveryFixtureGivesItsRecordedTraceStatusAndPicture) {
     for (const FixtureExpectation& fixture : load_fixture_expectations(JPEG2BMP_DATA "/expected.json")) {
         SCOPED_TRACE(fixture.name);

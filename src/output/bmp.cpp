@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "core/batch_pipeline.h"
@@ -254,16 +255,21 @@ void BmpStream::Release::operator()(uint8_t* bytes) const { std::free(bytes); }
 
 BmpStream::BmpStream(ByteSink& bmp, SimdPath simd) : bmp_(bmp), simd_(simd) {}
 
-void BmpStream::begin(const Picture& picture) {
+void BmpStream::begin(const Picture& picture, int32_t lines_at_once) {
     picture_ = &picture;
     row_bytes_ = static_cast<size_t>(bmp_row_bytes(picture.width));
+    lines_at_once_ = lines_at_once;
     lanes_.clear();
-    for (int i = 0; i < 2; ++i) lanes_.push_back(std::make_unique<Lane>(picture, simd_));
-    if (bmp_.seekable()) return;
-    // Zero pages from the system as the rows land, as for the planes.
-    const size_t bytes = row_bytes_ * static_cast<size_t>(picture.height);
-    held_.reset(static_cast<uint8_t*>(std::calloc(bytes == 0 ? 1 : bytes, 1)));
-    if (!held_) fail(text::out_of_memory());
+    if (!bmp_.seekable()) {
+        // Zero pages from the system as the rows land, as for the planes.
+        const size_t bytes = row_bytes_ * static_cast<size_t>(picture.height);
+        held_.reset(static_cast<uint8_t*>(std::calloc(bytes == 0 ? 1 : bytes, 1)));
+        if (!held_) fail(text::out_of_memory());
+    }
+    for (int i = 0; i < 2; ++i) {
+        lanes_.push_back(std::make_unique<Lane>(picture, simd_));
+        if (!held_) lanes_.back()->rows.resize(row_bytes_ * static_cast<size_t>(lines_at_once));
+    }
 }
 
 BmpStream::~BmpStream() {
@@ -271,25 +277,30 @@ BmpStream::~BmpStream() {
 }
 
 void BmpStream::write_lines(int32_t first, int32_t count, Runner runner) {
-    // Line y is row height - 1 - y of the file: the band's last line comes
-    // first.
-    const size_t first_row = static_cast<size_t>(picture_->height - first - count);
-    const size_t bytes = row_bytes_ * static_cast<size_t>(count);
     Lane& lane = *lanes_[runner == Runner::WORKER ? 1 : 0];
-    uint8_t* rows = held_ ? held_.get() + row_bytes_ * first_row : nullptr;
-    if (!rows) {
-        lane.rows.resize(bytes);
-        rows = lane.rows.data();
+    for (int32_t end = first + count; first < end; first += lines_at_once_) {
+        const int32_t lines = end - first < lines_at_once_ ? end - first : lines_at_once_;
+        // Line y is row height - 1 - y of the file: the last line comes
+        // first.
+        const size_t first_row = static_cast<size_t>(picture_->height - first - lines);
+        uint8_t* rows = held_ ? held_.get() + row_bytes_ * first_row : lane.rows.data();
+        for (int32_t i = 0; i < lines; ++i)
+            lane.converter.convert(first + lines - 1 - i, rows + row_bytes_ * static_cast<size_t>(i));
+        const size_t bytes = row_bytes_ * static_cast<size_t>(lines);
+        if (held_ || bytes == 0) continue;
+        const std::lock_guard lock(writing_);
+        if (write_failed_ || out_of_memory_) continue;
+        try {
+            write_failed_ = !bmp_.write_at(BMP_HEADER_BYTES + row_bytes_ * first_row, rows, bytes);
+        } catch (const std::bad_alloc&) {
+            out_of_memory_ = true;
+        }
     }
-    for (int32_t i = 0; i < count; ++i)
-        lane.converter.convert(first + count - 1 - i, rows + row_bytes_ * static_cast<size_t>(i));
-    if (held_ || bytes == 0) return;
-    const std::lock_guard lock(writing_);
-    if (!write_failed_) write_failed_ = !bmp_.write_at(BMP_HEADER_BYTES + row_bytes_ * first_row, rows, bytes);
 }
 
 void BmpStream::finish() {
     finished_ = true;
+    if (out_of_memory_) fail(text::out_of_memory());
     if (held_) {
         write_header(picture_->width, picture_->height, bmp_);
         write_out(bmp_, held_.get(), row_bytes_ * static_cast<size_t>(picture_->height));

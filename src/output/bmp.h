@@ -44,8 +44,10 @@ public:
 
     // Takes the picture's size, components and planes, before any line:
     // `picture` (its planes may hold some lines only, line l at l % rows)
-    // must stay as it is until finish() or the destructor.
-    void begin(const Picture& picture);
+    // must stay as it is until finish() or the destructor. Lines are
+    // converted `lines_at_once` at a time, into rows allocated here: a run
+    // on the second thread allocates nothing.
+    void begin(const Picture& picture, int32_t lines_at_once);
 
     // Converts and places picture lines `first` to `first + count - 1`,
     // all in the planes.
@@ -65,8 +67,10 @@ private:
         void operator()(uint8_t* bytes) const;
     };
     std::unique_ptr<uint8_t[], Release> held_;  // the rows, where the sink cannot seek
+    int32_t lines_at_once_ = 1;
     std::mutex writing_;
     bool write_failed_ = false;
+    bool out_of_memory_ = false;  // a sink that could not grow
     bool finished_ = false;
 };
 

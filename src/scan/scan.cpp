@@ -106,7 +106,7 @@ void decode_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, cons
         const int32_t held = banded && slots * 8 * walks[i].v < rows ? slots * 8 * walks[i].v : rows;
         if (!allocate_plane(picture.planes[i], columns, held)) fail(text::out_of_memory());
     }
-    if (stream) stream->begin(picture);
+    if (stream) stream->begin(picture, band_lines);
 
     BitReader bits(in);
     const CoefficientLimits& limits = options.walk == Walk::EXTENDED ? EXTENDED_LIMITS : BASELINE_LIMITS;

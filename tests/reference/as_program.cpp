@@ -49,7 +49,7 @@ BmpStream::~BmpStream() {
     if (!finished_) bmp_.discard();
 }
 void BmpStream::Release::operator()(uint8_t* bytes) const { std::free(bytes); }
-void BmpStream::begin(const Picture& picture) {
+void BmpStream::begin(const Picture& picture, int32_t) {
     picture_ = &picture;
     row_bytes_ = 3 * static_cast<size_t>(picture.width);
     held_.reset(static_cast<uint8_t*>(std::calloc(row_bytes_ * static_cast<size_t>(picture.height) + 1, 1)));

@@ -21,12 +21,13 @@ BinaryRun run_binary(const std::string& folder, const std::string& typed) {
     return run_binary_at(JPEG2BMP_BINARY, folder, typed);
 }
 
-BinaryRun run_binary_at(const std::string& program, const std::string& folder, const std::string& typed) {
+BinaryRun run_binary_at(const std::string& program, const std::string& folder, const std::string& typed,
+                        const std::string& setup) {
     const std::string typed_file = folder + "/.typed";
     const std::string output_file = folder + "/.output";
     std::ofstream(typed_file) << typed;
     const std::string command =
-        "cd '" + folder + "' && " JPEG2BMP_RUNNER " '" + program + "' < .typed > .output 2>&1";
+        "cd '" + folder + "' && " + setup + " && " JPEG2BMP_RUNNER " '" + program + "' < .typed > .output 2>&1";
     const int status = std::system(command.c_str());
     BinaryRun run;
     if (WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);

@@ -11,8 +11,10 @@ struct BinaryRun {
 
 BinaryRun run_binary(const std::string& folder, const std::string& typed);
 
-// The same with another build of the program.
-BinaryRun run_binary_at(const std::string& program, const std::string& folder, const std::string& typed);
+// The same with another build of the program, after the shell commands
+// `setup` (a limit, say: "ulimit -f 100").
+BinaryRun run_binary_at(const std::string& program, const std::string& folder, const std::string& typed,
+                        const std::string& setup = "true");
 
 // `output` without the prompt line, cut before the blank line of the time
 // report; `timed` tells whether that report was there.
