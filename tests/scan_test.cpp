@@ -479,6 +479,15 @@ TEST(RestartIntervals, MarkersInTurnFillBytesAndMarkersMissing) {
 
 namespace {
 
+TEST(ArithmeticCoding, AHugePictureClaimedWithLittleDataIsCutShortNotDecodedFromZeros) {
+    Bytes file = read_file(JPEG2BMP_DATA "/reencoded/one_pixel.arithmetic.jpg");
+    const size_t sof = std::string(file.begin(), file.end()).find("\xFF\xC9");
+    ASSERT_NE(sof, std::string::npos);
+    for (size_t at : {sof + 5, sof + 7}) file[at] = 0x40, file[at + 1] = 0x00;  // 16384 x 16384
+    const Outcome outcome = decode_bytes(file, DecodeOptions{.walk = Walk::EXTENDED});
+    EXPECT_EQ(outcome.trace.substr(outcome.trace.size() - 32), "Warning! unexpected end of file\n");
+}
+
 TEST(ArithmeticCoding, ConditioningTablesOutOfRangeAndSequentialScansInAProgressiveFrame) {
     const DecodeOptions extended{.walk = Walk::EXTENDED};
     const Bytes file = read_file(JPEG2BMP_DATA "/reencoded/one_pixel.arithmetic.jpg");

@@ -61,6 +61,13 @@ constexpr int32_t AC_POWERS_HIGH = 217;
 constexpr int32_t BITS_ABOVE_POWERS = 14;
 // No magnitude of 8-bit samples reaches 2^15.
 constexpr int32_t MAGNITUDE_LIMIT = 0x8000;
+// Past the marker that ends its data an interval takes zeros (an encoder
+// drops the zero bytes its code ends with), and a flat block costs next to
+// no bits: without a bound, a header that claims a huge picture would
+// decode all of it from nothing. 2^20 blocks is a flat tail of 64 million
+// samples, far more than any picture ends with; past it, the data is taken
+// to be cut short.
+constexpr int32_t BLOCKS_PAST_DATA = 1 << 20;
 
 int32_t bit_width(int32_t value) {
     int32_t bits = 0;
@@ -108,6 +115,7 @@ void ArithmeticScanDecoder::start() {
     interval_ = 0x10000;
     code_ = 0;
     at_marker_ = false;
+    blocks_past_data_ = 0;
     byte_in();
     code_ <<= 8;
     byte_in();
@@ -201,6 +209,7 @@ int32_t ArithmeticScanDecoder::magnitude(ArithmeticBin* first, ArithmeticBin* po
 }
 
 void ArithmeticScanDecoder::decode(size_t i, int32_t* block) {
+    if (at_marker_ && ++blocks_past_data_ > BLOCKS_PAST_DATA) fail(text::end_of_file());
     switch (pass_) {
         case Pass::SEQUENTIAL:
             dc_first(i, block);

@@ -66,6 +66,7 @@ private:
     uint32_t interval_ = 0;
     int32_t bits_left_ = 0;
     bool at_marker_ = false;
+    int32_t blocks_past_data_ = 0;
     // Per table: 49 DC bins (five classes of four, the powers X1 to X15,
     // the bits M2 to M15) and 245 AC bins (three per index, then the
     // powers and bits below and above Kx).
