@@ -109,14 +109,14 @@ TEST(Dequantization, PairsZigzagEntriesWithTheirCoefficients) {
     quant.tables[0][2] = 5;
     Block coefficients;
     coefficients.fill(2);
-    dequantize_block(quant.tables[0], coefficients);
+    dequantize_block(block_quant(quant.tables[0]), coefficients);
     EXPECT_EQ(coefficients[1], 6);    // (u, v) = (1, 0)
     EXPECT_EQ(coefficients[8], 10);   // (0, 1)
     EXPECT_EQ(coefficients[63], 2);  // a table no DQT defined multiplies by 1
 
     quant.tables[1].fill(255);
     coefficients[0] = INT_MAX;  // corrupt data: the product wraps
-    dequantize_block(quant.tables[1], coefficients);
+    dequantize_block(block_quant(quant.tables[1]), coefficients);
     EXPECT_EQ(coefficients[0], static_cast<int32_t>(0x7FFFFFFFu * 255u));
 }
 

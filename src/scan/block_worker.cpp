@@ -24,7 +24,8 @@ void store_block(const Block& samples, ComponentPlane& plane, int32_t x0, int32_
 BlockWorker::BlockWorker(std::vector<ComponentPlane>& planes, const QuantTables& quant,
                          const TransformTables& transform, SimdPath simd, bool second_thread, BandTracking bands)
     : planes_(planes),
-      quant_(quant),
+      quant_{block_quant(quant.tables[0]), block_quant(quant.tables[1]), block_quant(quant.tables[2]),
+             block_quant(quant.tables[3])},
       transform_(transform),
       simd_(simd),
       scratch_{},
@@ -97,7 +98,7 @@ void BlockWorker::run(const Batch& batch, Runner runner) {
         if (job.prepare_rows > 0) prepare_rows(plane, job.place.y0, job.prepare_rows);
         for (int k = 0; k < BLOCK_SIZE; ++k) scratch.coefficients[k] = job.ac[k];
         scratch.coefficients[0] = job.dc;
-        dequantize_block(quant_.tables[static_cast<size_t>(job.place.Tq)], scratch.coefficients);
+        dequantize_block(quant_[static_cast<size_t>(job.place.Tq)], scratch.coefficients);
         idct_block(transform_, simd_, scratch.coefficients, scratch.samples);
         store_block(scratch.samples, plane, job.place.x0, job.place.y0);
     }

@@ -16,6 +16,7 @@
 #include "core/decoder.h"
 #include "core/format.h"
 #include "scan/planes.h"
+#include "scan/transform.h"
 #include "scan/transform_tables.h"
 #include "segments/tables.h"
 
@@ -43,8 +44,8 @@ struct BandTracking {
 
 class BlockWorker {
 public:
-    // Reads `quant` and `transform` and writes `planes`; all three must stay
-    // as they are until finish() or the destructor.
+    // Reads `transform` and writes `planes`, which must stay as they are
+    // until finish() or the destructor; takes `quant` as it is now.
     BlockWorker(std::vector<ComponentPlane>& planes, const QuantTables& quant, const TransformTables& transform,
                 SimdPath simd, bool second_thread, BandTracking bands = {});
 
@@ -92,7 +93,7 @@ private:
     void count_stored(int32_t band, int32_t blocks, Runner runner);
 
     std::vector<ComponentPlane>& planes_;
-    const QuantTables& quant_;
+    const std::array<BlockQuant, 4> quant_;
     const TransformTables& transform_;
     const SimdPath simd_;
     // One per runner, FILLER then WORKER. Declared before the pipeline, so

@@ -11,13 +11,10 @@
 
 #include "scan/transform_kernel.h"
 
-void dequantize_block(const QuantTable& table, Block& coefficients) {
-    // As constants the places unroll into 64 multiplications at fixed places.
-#pragma GCC unroll 64
-    for (int k = 0; k < BLOCK_SIZE; ++k) {
-        int32_t& coefficient = coefficients[ZIGZAG[k]];
-        coefficient = static_cast<int32_t>(static_cast<uint32_t>(coefficient) * static_cast<uint32_t>(table[k]));
-    }
+void dequantize_block(const BlockQuant& quant, Block& coefficients) {
+    // Place by place: the loop takes the vector multiplications.
+    for (int i = 0; i < BLOCK_SIZE; ++i)
+        coefficients[i] = static_cast<int32_t>(static_cast<uint32_t>(coefficients[i]) * quant.steps[i]);
 }
 
 void idct_block_baseline(const TransformTables& tables, const Block& coefficients, Block& samples) {

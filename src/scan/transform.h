@@ -1,14 +1,30 @@
 // Dequantization and the inverse DCT of one 8 x 8 block.
 #pragma once
 
+#include <array>
+#include <cstdint>
+
 #include "core/decoder.h"
 #include "core/format.h"
 #include "scan/transform_tables.h"
 #include "segments/tables.h"
 
-// Multiplies each coefficient by its entry of `table` (in zigzag order), in
-// 32-bit arithmetic that wraps.
-void dequantize_block(const QuantTable& table, Block& coefficients);
+// A quantization table at the block places of its coefficients (entry
+// 8v + u for coefficient (u, v)), so that the dequantization is one
+// multiplication a place, in line.
+struct BlockQuant {
+    std::array<uint32_t, BLOCK_SIZE> steps;
+};
+
+inline BlockQuant block_quant(const QuantTable& table) {
+    BlockQuant quant{};
+    for (int k = 0; k < BLOCK_SIZE; ++k) quant.steps[ZIGZAG[k]] = static_cast<uint32_t>(table[k]);
+    return quant;
+}
+
+// Multiplies each coefficient by its entry of `quant`, in 32-bit
+// arithmetic that wraps.
+void dequantize_block(const BlockQuant& quant, Block& coefficients);
 
 // The inverse DCT of `coefficients` into `samples`: level-shifted by 128
 // and clamped to 0..255, with the vector instructions of `simd`.

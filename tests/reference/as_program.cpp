@@ -32,7 +32,12 @@ void decode_block(BitReader& bits, const HuffmanTree& dc_tree, const HuffmanTree
     reference::decode_block(bits.input, literal_bits, dc_tree, ac_tree, dc_pred, coefficients, limits);
 }
 void finish_scan_bits(BitReader&) { literal_bits = reference::BitState{}; }
-void dequantize_block(const QuantTable& table, Block& coefficients) { reference::dequantize_block(table, coefficients); }
+// The table back in zigzag order, for the literal stage.
+void dequantize_block(const BlockQuant& quant, Block& coefficients) {
+    QuantTable table;
+    for (int k = 0; k < 64; ++k) table[k] = static_cast<int32_t>(quant.steps[ZIGZAG[k]]);
+    reference::dequantize_block(table, coefficients);
+}
 void idct_block(const TransformTables& tables, SimdPath, const Block& coefficients, Block& samples) {
     reference::idct_block(tables, coefficients, samples);
 }
