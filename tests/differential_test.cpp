@@ -193,8 +193,13 @@ struct BlockRun {
     bool operator==(const BlockRun&) const = default;
 };
 
-BlockRun decode_blocks(const Bytes& tables_and_data, int count, bool literal,
+// The literal decoder, and the program's into 32-bit blocks and into 16-bit
+// AC coefficients.
+enum class BlockDecoder { LITERAL, PROGRAM, PROGRAM_16_BIT };
+
+BlockRun decode_blocks(const Bytes& tables_and_data, int count, BlockDecoder decoder,
                        const CoefficientLimits& limits = BASELINE_LIMITS) {
+    const bool literal = decoder == BlockDecoder::LITERAL;
     BlockRun run;
     DecodeOn on(tables_and_data);
     HuffmanTables& huffman = on.decode.huffman;
@@ -214,8 +219,13 @@ BlockRun decode_blocks(const Bytes& tables_and_data, int count, bool literal,
             if (literal)
                 reference::decode_block(on.input, literal_bits, *huffman.trees[0][0], *huffman.trees[1][0], pred,
                                         coefficients, limits);
-            else
+            else if (decoder == BlockDecoder::PROGRAM)
                 decode_block(bits, *huffman.trees[0][0], *huffman.trees[1][0], pred, coefficients, limits);
+            else {
+                AcBlock ac;
+                decode_block(bits, *huffman.trees[0][0], *huffman.trees[1][0], pred, ac, limits);
+                for (int k = 0; k < 64; ++k) coefficients[k] = k == 0 ? pred : ac[k];
+            }
             Block with_pred = coefficients;
             with_pred[0] ^= pred;  // both are recorded
             run.blocks.push_back(with_pred);
@@ -250,8 +260,9 @@ Bytes random_scan(std::mt19937& random, int blocks) {
 }
 
 void expect_same_decoding(const Bytes& stream, int blocks, const CoefficientLimits& limits = BASELINE_LIMITS) {
-    const BlockRun program = decode_blocks(stream, blocks, false, limits);
-    const BlockRun literal = decode_blocks(stream, blocks, true, limits);
+    const BlockRun program = decode_blocks(stream, blocks, BlockDecoder::PROGRAM, limits);
+    const BlockRun literal = decode_blocks(stream, blocks, BlockDecoder::LITERAL, limits);
+    ASSERT_TRUE(decode_blocks(stream, blocks, BlockDecoder::PROGRAM_16_BIT, limits) == program);
     ASSERT_EQ(program.warning, literal.warning);
     ASSERT_EQ(program.offset, literal.offset);
     ASSERT_EQ(program.blocks.size(), literal.blocks.size());
@@ -298,7 +309,7 @@ TEST(Differential, EntropyDecodingAcrossInputBufferRefills) {
     Bytes data = out.finish();
     data.insert(data.end(), {0xFF, 0xD9});
     const Bytes stream = with_tables(DC_LUMINANCE, AC_LUMINANCE, data);
-    ASSERT_EQ(decode_blocks(stream, blocks, false).warning, "");
+    ASSERT_EQ(decode_blocks(stream, blocks, BlockDecoder::PROGRAM).warning, "");
     expect_same_decoding(stream, blocks);
 }
 

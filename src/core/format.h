@@ -43,6 +43,9 @@ enum MarkerCode : int {
 // 8 v + u, the sample of column x and line y at place 8 y + x.
 inline constexpr int32_t BLOCK_SIZE = 64;
 using Block = std::array<int32_t, BLOCK_SIZE>;
+// A block's AC coefficients at the same places, in the 16 bits any of them
+// fits in (15 value bits at most); place 0, the DC one's, unused.
+using AcBlock = std::array<int16_t, BLOCK_SIZE>;
 
 // The zigzag sequence (figure A.6) as block places: index 1 is place 1,
 // (u, v) = (1, 0), the first coefficient right of the DC one; index 2 is

@@ -44,9 +44,14 @@ void BlockWorker::prepare(int32_t plane, int32_t first, int32_t count) {
 }
 
 void BlockWorker::add(const Block& coefficients, const BlockPlace& place) {
+    AcBlock& ac = next_ac();
+    for (int i = 0; i < BLOCK_SIZE; ++i) ac[i] = static_cast<int16_t>(coefficients[i]);
+    add_next(coefficients[0], place);
+}
+
+void BlockWorker::add_next(int32_t dc, const BlockPlace& place) {
     Job& job = filling_->jobs[filling_->count++];
-    for (int i = 0; i < BLOCK_SIZE; ++i) job.ac[i] = static_cast<int16_t>(coefficients[i]);
-    job.dc = coefficients[0];
+    job.dc = dc;
     job.place = place;
     job.prepare_rows = prepare_rows_;
     prepare_rows_ = 0;

@@ -56,6 +56,10 @@ public:
     void prepare(int32_t plane, int32_t first, int32_t count);
     // Takes the coefficients of the block for `place`.
     void add(const Block& coefficients, const BlockPlace& place);
+    // Or, without a copy: the AC coefficients of the next block, to be
+    // written in place, then its DC coefficient and place.
+    AcBlock& next_ac() { return filling_->jobs[filling_->count].ac; }
+    void add_next(int32_t dc, const BlockPlace& place);
     // Comes before the first block of band `band` is added: returns once
     // the band that held its slot before is done, so that its lines may be
     // written over.
@@ -73,7 +77,7 @@ private:
     // other's, so the coefficients travel in 16 bits: an AC coefficient has
     // at most 15 value bits. The DC one, a running sum, keeps its 32.
     struct Job {
-        std::array<int16_t, BLOCK_SIZE> ac;  // at their block places; place 0 unused
+        AcBlock ac;
         int32_t dc;
         BlockPlace place;
         int32_t prepare_rows;  // lines from the block's own to ask for first

@@ -25,8 +25,8 @@ constexpr int32_t END_OF_BLOCK = 0x00;
 // coefficient.
 constexpr int32_t COEFFICIENT_BITS = 32;
 constexpr int FILL_LIMIT = 56;
-// Coefficients are stored at byte offsets 4 x place of the block.
-static_assert(sizeof(Block) == BLOCK_SIZE * sizeof(int32_t));
+// Coefficients are stored at byte offsets (their size) x place of the block.
+static_assert(sizeof(Block) == BLOCK_SIZE * sizeof(int32_t) && sizeof(AcBlock) == BLOCK_SIZE * sizeof(int16_t));
 
 [[noreturn]] void stop_at_end_of_file() { fail(text::end_of_file()); }
 
@@ -152,8 +152,12 @@ int32_t decode_symbol(BitReader& r, const HuffmanTree& tree) {
 
 int32_t read_bits(BitReader& r, int32_t count) { return receive(r, count); }
 
-void decode_block(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred,
-                  Block& coefficients, const CoefficientLimits& limits) {
+namespace {
+
+template <typename Coefficients>
+void decode_into(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred,
+                 Coefficients& coefficients, const CoefficientLimits& limits) {
+    using Coefficient = typename Coefficients::value_type;
     // The input's place, held once for the whole block.
     ByteInput& in = r.input;
     coefficients.fill(0);
@@ -177,7 +181,7 @@ void decode_block(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& a
     }
     // Corrupt data can push the predictor past 32 bits: it wraps.
     dc_pred = static_cast<int32_t>(static_cast<uint32_t>(dc_pred) + static_cast<uint32_t>(difference));
-    coefficients[0] = dc_pred;
+    if constexpr (sizeof(Coefficient) == sizeof(int32_t)) coefficients[0] = dc_pred;
 
     // The buffer and the count of its bits that decoding may use are held
     // in registers while the coefficients are decoded, and handed back to
@@ -242,11 +246,24 @@ void decode_block(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& a
             break;
         }
         // At its place's bytes in the block: one store.
-        std::memcpy(reinterpret_cast<unsigned char*>(coefficients.data()) + sizeof(int32_t) * ZIGZAG[k + run], &value,
-                    sizeof value);
+        const Coefficient stored = static_cast<Coefficient>(value);
+        std::memcpy(reinterpret_cast<unsigned char*>(coefficients.data()) + sizeof stored * ZIGZAG[k + run], &stored,
+                    sizeof stored);
         k += run + 1;
     }
     hand_back();
+}
+
+}  // namespace
+
+void decode_block(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred,
+                  Block& coefficients, const CoefficientLimits& limits) {
+    decode_into(r, dc_tree, ac_tree, dc_pred, coefficients, limits);
+}
+
+void decode_block(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred, AcBlock& ac,
+                  const CoefficientLimits& limits) {
+    decode_into(r, dc_tree, ac_tree, dc_pred, ac, limits);
 }
 
 void finish_scan_bits(BitReader& r) {

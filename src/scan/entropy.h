@@ -52,6 +52,10 @@ inline constexpr CoefficientLimits EXTENDED_LIMITS{11, 10};
 // value bits are read.
 void decode_block(BitReader& bits, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred,
                   Block& coefficients, const CoefficientLimits& limits = BASELINE_LIMITS);
+// The same with the AC coefficients into `ac`, the DC one left in
+// `dc_pred` alone.
+void decode_block(BitReader& bits, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred,
+                  AcBlock& ac, const CoefficientLimits& limits);
 
 // Ends the reading of a scan: the bytes fetched ahead and not used go back
 // to the input, which then stands after the byte that held the last bit

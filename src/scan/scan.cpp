@@ -110,7 +110,6 @@ void decode_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, cons
 
     BitReader bits(in);
     const CoefficientLimits& limits = options.walk == Walk::EXTENDED ? EXTENDED_LIMITS : BASELINE_LIMITS;
-    Block coefficients{};
     BandTracking bands;
     if (banded) {
         bands = {band_blocks, slots, [&](int32_t band, Runner runner) {
@@ -147,8 +146,8 @@ void decode_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, cons
                 const int32_t y = y_pos[i] + 8 * r;
                 const int32_t y0 = !banded ? y : y >= plane_rows[i] ? picture.planes[i].rows : y % picture.planes[i].rows;
                 for (int32_t c = 0; c < w.h; ++c) {
-                    decode_block(bits, dc_tree, ac_tree, dc_pred[i], coefficients, limits);
-                    worker.add(coefficients, BlockPlace{plane, x_pos[i] + 8 * c, y0, Tq, banded ? band : -1});
+                    decode_block(bits, dc_tree, ac_tree, dc_pred[i], worker.next_ac(), limits);
+                    worker.add_next(dc_pred[i], BlockPlace{plane, x_pos[i] + 8 * c, y0, Tq, banded ? band : -1});
                 }
             }
             // Each component wraps at its own width; the last one decides

@@ -31,6 +31,12 @@ void decode_block(BitReader& bits, const HuffmanTree& dc_tree, const HuffmanTree
                   Block& coefficients, const CoefficientLimits& limits) {
     reference::decode_block(bits.input, literal_bits, dc_tree, ac_tree, dc_pred, coefficients, limits);
 }
+void decode_block(BitReader& bits, const HuffmanTree& dc_tree, const HuffmanTree& ac_tree, int32_t& dc_pred,
+                  AcBlock& ac, const CoefficientLimits& limits) {
+    Block coefficients;
+    reference::decode_block(bits.input, literal_bits, dc_tree, ac_tree, dc_pred, coefficients, limits);
+    for (int i = 0; i < 64; ++i) ac[i] = static_cast<int16_t>(coefficients[i]);
+}
 void finish_scan_bits(BitReader&) { literal_bits = reference::BitState{}; }
 // The table back in zigzag order, for the literal stage.
 void dequantize_block(const BlockQuant& quant, Block& coefficients) {
