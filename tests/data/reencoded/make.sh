@@ -62,46 +62,22 @@ for name in chelsea_420 coffee_422_opt odd_37x23 astronaut_411; do
   jpegtran -scans two_and_one.txt "$from/$name.jpg" > "$name.two_and_one.jpg"
   jpegtran -scans deep_approximation.txt -restart 3B "$from/$name.jpg" > "$name.deep_approximation_restart.jpg"
 done
-rm one_scan_each.txt two_and_one.txt deep_approximation.txt
+rm one_scan_each.txt
 
 # Arithmetic coding, also with restart intervals and in several scans.
 for name in astronaut_411 chelsea_420 chelsea_gray coffee_422_opt odd_37x23 one_pixel five_by_two; do
   jpegtran -arithmetic "$from/$name.jpg" > "$name.arithmetic.jpg"
   jpegtran -arithmetic -restart 2B "$from/$name.jpg" > "$name.arithmetic_restart_2_blocks.jpg"
 done
-cat > two_and_one.txt <<'SCANS'
-0, 2: 0-63, 0, 0;
-1: 0-63, 0, 0;
-SCANS
 jpegtran -arithmetic -scans two_and_one.txt "$from/coffee_422_opt.jpg" > coffee_422_opt.arithmetic_two_and_one.jpg
 rm two_and_one.txt
 
 # Progressive arithmetic coding, also with restart intervals and with deep
-# successive approximation.
+# successive approximation (the scans above).
 for name in astronaut_411 chelsea_420 chelsea_gray coffee_422_opt odd_37x23 one_pixel five_by_two; do
   jpegtran -arithmetic -progressive "$from/$name.jpg" > "$name.arithmetic_progressive.jpg"
   jpegtran -arithmetic -progressive -restart 3B "$from/$name.jpg" > "$name.arithmetic_progressive_restart_3_blocks.jpg"
 done
-cat > deep_approximation.txt <<'SCANS'
-0, 1, 2: 0-0, 0, 3;
-0: 1-9, 0, 4;
-0: 10-63, 0, 4;
-2: 1-63, 0, 2;
-1: 1-63, 0, 4;
-0, 1, 2: 0-0, 3, 2;
-0, 1, 2: 0-0, 2, 1;
-0, 1, 2: 0-0, 1, 0;
-0: 1-63, 4, 3;
-0: 1-63, 3, 2;
-0: 1-63, 2, 1;
-0: 1-63, 1, 0;
-1: 1-63, 4, 3;
-1: 1-63, 3, 2;
-1: 1-63, 2, 1;
-1: 1-63, 1, 0;
-2: 1-63, 2, 1;
-2: 1-63, 1, 0;
-SCANS
 for name in chelsea_420 coffee_422_opt astronaut_411; do
   jpegtran -arithmetic -scans deep_approximation.txt -restart 1 "$from/$name.jpg" > "$name.arithmetic_deep_approximation_restart.jpg"
 done
