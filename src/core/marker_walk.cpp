@@ -21,13 +21,21 @@ bool is_rgb(const Decode& decode) {
     return decode.adobe_transform == 0 || (c[0].label == 'R' && c[1].label == 'G' && c[2].label == 'B');
 }
 
-void write_picture(Decode& decode) {
+// Decodes the picture with `decode_into` and writes it: passed on to the
+// BMP as its rows come, the header once they are all in; or, where it is
+// to be turned upright, held whole first.
+template <typename DecodeInto>
+void decode_and_write(Decode& decode, DecodeInto decode_into) {
     decode.picture.rgb = decode.options.walk == Walk::EXTENDED && is_rgb(decode);
-    decode.trace.put(text::writing_picture());
     if (decode.options.auto_orient && decode.orientation > 1) {
+        decode_into(nullptr);
+        decode.trace.put(text::writing_picture());
         write_oriented_bmp(decode.picture, decode.orientation, decode.options.simd, decode.bmp);
     } else {
-        write_bmp(decode.picture, decode.options.simd, decode.options.second_thread, decode.bmp);
+        BmpStream stream(decode.bmp, decode.options.simd);
+        decode_into(&stream);
+        decode.trace.put(text::writing_picture());
+        stream.finish();
     }
     decode.picture_written = true;
 }
@@ -35,8 +43,10 @@ void write_picture(Decode& decode) {
 // The picture of a frame coded in several scans, once they are all in.
 void finish_coefficients(Decode& decode) {
     if (decode.coefficients.components.empty() || decode.picture_written) return;
-    coefficients_to_picture(decode.frame, decode.quant, decode.options, decode.coefficients, decode.picture);
-    write_picture(decode);
+    decode_and_write(decode, [&](BmpStream* stream) {
+        coefficients_to_picture(decode.frame, decode.quant, decode.options, decode.coefficients, decode.picture,
+                                stream);
+    });
 }
 
 // The input may end while the walk looks for a marker. Once the picture is
@@ -48,23 +58,12 @@ bool input_ended(const Decode& decode) {
     return true;
 }
 
-// A sequential scan of the whole frame, its picture passed on to the BMP
-// as its rows are decoded; the header comes once the scan is done. A
-// picture to turn upright is held whole first.
+// A sequential scan of the whole frame, and the BMP of its picture.
 void decode_picture(Decode& decode, const ScanHeader& header) {
-    decode.picture.rgb = decode.options.walk == Walk::EXTENDED && is_rgb(decode);
-    if (decode.options.auto_orient && decode.orientation > 1) {
+    decode_and_write(decode, [&](BmpStream* stream) {
         decode_scan(decode.input, decode.trace, header, decode.frame, decode.quant, decode.huffman,
-                    decode.restart_interval, decode.options, decode.picture, nullptr);
-        write_picture(decode);
-        return;
-    }
-    BmpStream stream(decode.bmp, decode.options.simd);
-    decode_scan(decode.input, decode.trace, header, decode.frame, decode.quant, decode.huffman,
-                decode.restart_interval, decode.options, decode.picture, &stream);
-    decode.trace.put(text::writing_picture());
-    stream.finish();
-    decode.picture_written = true;
+                    decode.restart_interval, decode.options, decode.picture, stream);
+    });
 }
 
 // Whether the scan holds every component of a sequential frame, in frame

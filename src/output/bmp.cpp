@@ -9,14 +9,12 @@
 #include "output/bmp.h"
 
 #include <array>
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
 
-#include "core/batch_pipeline.h"
 #include "core/decode_error.h"
 #include "core/messages.h"
 #include "output/colour_kernel.h"
@@ -26,10 +24,6 @@ namespace {
 constexpr uint32_t INFO_HEADER_BYTES = 40;
 constexpr uint32_t BITS_PER_PIXEL = 24;
 constexpr uint32_t PIXELS_PER_METER = 2677;  // about 68 dots per inch
-// Rows go out in batches of about 512 KiB, four in flight: the file system
-// takes writes of this size at about half the cost of page-sized ones.
-constexpr size_t OUTPUT_BATCH_BYTES = size_t{1} << 19;
-constexpr size_t OUTPUT_BATCHES = 4;
 
 void put_u16(uint8_t*& at, uint32_t value) {
     *at++ = static_cast<uint8_t>(value & 0xFF);
@@ -180,69 +174,7 @@ private:
     std::array<ComponentLines, 3> lines_;
 };
 
-// The BMP rows of the picture lines from `first_line` down. Both threads
-// convert its rows, each taking the next one nobody has taken.
-struct RowBatch {
-    int32_t first_line = 0;
-    int32_t rows = 0;
-    std::atomic<int32_t> taken{0};
-    std::unique_ptr<uint8_t[]> bytes;
-};
-
-// Returns once every row of `batch` is taken, and every row this thread
-// took is converted: a batch whose run has returned on both threads is
-// whole, which is what marks it done in the pipeline.
-void convert_untaken_rows(RowConverter& converter, RowBatch& batch, size_t row_bytes) {
-    for (int32_t i = batch.taken.fetch_add(1); i < batch.rows; i = batch.taken.fetch_add(1))
-        converter.convert(batch.first_line - i, batch.bytes.get() + row_bytes * static_cast<size_t>(i));
-}
-
 }  // namespace
-
-void write_bmp(const Picture& picture, SimdPath simd, bool second_thread, ByteSink& bmp) {
-    write_header(picture.width, picture.height, bmp);
-
-    // The rows are converted on the worker thread in batches of about
-    // OUTPUT_BATCH_BYTES, while this one hands the batches converted before
-    // to the sink, one write each. Converting costs more than
-    // writing, so rather than wait for a batch this thread converts its
-    // rows too.
-    const size_t row_bytes = static_cast<size_t>(bmp_row_bytes(picture.width));
-    const int32_t batch_rows =
-        row_bytes == 0 || row_bytes >= OUTPUT_BATCH_BYTES ? 1 : static_cast<int32_t>(OUTPUT_BATCH_BYTES / row_bytes);
-    RowConverter worker_converter(picture, simd);
-    RowConverter own_converter(picture, simd);
-    // Declared after what its runs use, so that it is destroyed (and the
-    // worker joined) first.
-    BatchPipeline<RowBatch> pipeline(OUTPUT_BATCHES, second_thread, [&](RowBatch& batch, Runner runner) {
-        convert_untaken_rows(runner == Runner::WORKER ? worker_converter : own_converter, batch, row_bytes);
-    });
-    const auto write_batch = [&](const RowBatch& batch) {
-        write_out(bmp, batch.bytes.get(), row_bytes * static_cast<size_t>(batch.rows));
-    };
-    // Batch n takes the place of batch n - OUTPUT_BATCHES, which is written
-    // first.
-    for (int32_t line = picture.height - 1; line >= 0; line -= batch_rows) {
-        const uint64_t number = pipeline.published();
-        if (number >= pipeline.count())
-            convert_untaken_rows(own_converter, pipeline.batch(number - pipeline.count()), row_bytes);
-        RowBatch& batch = pipeline.next();
-        if (batch.rows > 0) write_batch(batch);
-        if (!batch.bytes)
-            batch.bytes = std::make_unique_for_overwrite<uint8_t[]>(row_bytes * static_cast<size_t>(batch_rows));
-        batch.first_line = line;
-        batch.rows = line + 1 < batch_rows ? line + 1 : batch_rows;
-        batch.taken.store(0, std::memory_order_relaxed);
-        pipeline.publish();
-    }
-    const uint64_t published = pipeline.published();
-    const uint64_t unwritten = published > pipeline.count() ? published - pipeline.count() : 0;
-    for (uint64_t n = unwritten; n < published; ++n) convert_untaken_rows(own_converter, pipeline.batch(n), row_bytes);
-    pipeline.finish();
-    for (uint64_t n = unwritten; n < published; ++n) write_batch(pipeline.batch(n));
-
-    if (!bmp.close()) fail(text::write_error(bmp.name()));
-}
 
 // A runner's converter and the rows of the band it converts.
 struct BmpStream::Lane {

@@ -23,13 +23,9 @@ inline uint64_t bmp_file_size(int32_t width, int32_t height) {
     return BMP_HEADER_BYTES + static_cast<uint64_t>(height) * bmp_row_bytes(width);
 }
 
-// Writes planes 0, 1, 2 of `picture` as Y, Cb, Cr (a single plane as grey)
-// to `bmp`, bottom line first, and closes it; converts rows on a second
-// thread too with `second_thread`. A failed write stops the decode.
-void write_bmp(const Picture& picture, SimdPath simd, bool second_thread, ByteSink& bmp);
-
-// The BMP of a picture passed on band by band as its lines are decoded:
-// each band's rows go to their place in the file at once where the sink
+// The BMP of a picture, planes 0, 1, 2 as Y, Cb, Cr (a single plane as
+// grey), passed on band by band as its lines are decoded: each band's rows
+// go to their place in the file at once where the sink
 // can seek (a BMP is stored bottom-up, so the top band goes last), and are
 // held until the picture is whole where it cannot. Two runners may write
 // bands at the same time. A write that fails is kept, not thrown: the

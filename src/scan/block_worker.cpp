@@ -19,7 +19,30 @@ void store_block(const Block& samples, ComponentPlane& plane, int32_t x0, int32_
     for (int32_t y = 0; y < lines; ++y) std::memcpy(plane.row(y0 + y) + x0, &samples[8 * y], bytes);
 }
 
+// The filler may run ahead of the blocks stored by up to the worker's
+// batches in flight, 16 x 128 blocks.
+constexpr int32_t BLOCKS_IN_FLIGHT = 2048;
+constexpr int32_t BANDS_BESIDE_IN_FLIGHT = 2;
+
 }  // namespace
+
+BandTracking stream_bands(BmpStream& stream, int32_t band_blocks, int32_t band_lines, int32_t height) {
+    BandTracking bands;
+    bands.blocks = band_blocks;
+    // A picture 0 samples wide has bands of no blocks and empty rows.
+    const int32_t blocks = band_blocks > 0 ? band_blocks : 1;
+    bands.slots = BANDS_BESIDE_IN_FLIGHT + (BLOCKS_IN_FLIGHT + blocks - 1) / blocks;
+    bands.done = [&stream, band_lines, height](int32_t band, Runner runner) {
+        const int32_t first = band * band_lines;
+        const int32_t lines = height - first < band_lines ? height - first : band_lines;
+        if (lines > 0) stream.write_lines(first, lines, runner);
+    };
+    return bands;
+}
+
+int32_t rows_held(const BandTracking& bands, int32_t band_rows, int32_t rows) {
+    return bands.slots * band_rows < rows ? bands.slots * band_rows : rows;
+}
 
 BlockWorker::BlockWorker(std::vector<ComponentPlane>& planes, const QuantTables& quant,
                          const TransformTables& transform, SimdPath simd, bool second_thread, BandTracking bands)
@@ -33,7 +56,9 @@ BlockWorker::BlockWorker(std::vector<ComponentPlane>& planes, const QuantTables&
       stored_(static_cast<size_t>(bands_.slots)),
       last_batch_(static_cast<size_t>(bands_.slots), 0),
       pipeline_(BATCH_COUNT, second_thread, [this](Batch& batch, Runner runner) { run(batch, runner); }),
-      filling_(&pipeline_.next()) {}
+      filling_(&pipeline_.next()) {
+    static_assert(BATCH_COUNT * BATCH_BLOCKS == BLOCKS_IN_FLIGHT);
+}
 
 void BlockWorker::prepare(int32_t plane, int32_t first, int32_t count) {
     if (pipeline_.pending() >= BATCH_COUNT / 2) {

@@ -15,6 +15,7 @@
 #include "core/batch_pipeline.h"
 #include "core/decoder.h"
 #include "core/format.h"
+#include "output/bmp.h"
 #include "scan/planes.h"
 #include "scan/transform.h"
 #include "scan/transform_tables.h"
@@ -41,6 +42,22 @@ struct BandTracking {
     int32_t slots = 0;
     std::function<void(int32_t band, Runner runner)> done;
 };
+
+// The bands of a picture of `height` lines, `band_lines` a band (the last
+// may have fewer), each band's lines going to `stream` once its
+// `band_blocks` blocks are in: as many slots as the worker's batches in
+// flight reach, and two more, the band being decoded and the band being
+// written.
+BandTracking stream_bands(BmpStream& stream, int32_t band_blocks, int32_t band_lines, int32_t height);
+
+// The lines a plane holds for bands of `band_rows` of its lines: the
+// slots' lines, or all its `rows` where they are fewer. Line l of the
+// plane is kept at l % the lines held; `plane_line` below `rows` goes to
+// that place, one past them nowhere (the rows held).
+int32_t rows_held(const BandTracking& bands, int32_t band_rows, int32_t rows);
+inline int32_t held_line(int32_t plane_line, int32_t rows, int32_t held) {
+    return plane_line >= rows ? held : plane_line % held;
+}
 
 class BlockWorker {
 public:

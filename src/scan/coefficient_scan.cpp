@@ -253,7 +253,7 @@ void decode_coefficient_scan(ByteInput& in, TraceSink& trace, const ScanHeader& 
 }
 
 void coefficients_to_picture(const FrameHeader& frame, const QuantTables& quant, const DecodeOptions& options,
-                             FrameCoefficients& coefficients, Picture& picture) {
+                             FrameCoefficients& coefficients, Picture& picture, BmpStream* stream) {
     for (size_t i = 0; i < coefficients.components.size(); ++i)
         if (!coefficients.components[i].has_dc) fail(text::no_dc_scan(frame.components[i].label));
     picture.width = frame.width;
@@ -261,21 +261,36 @@ void coefficients_to_picture(const FrameHeader& frame, const QuantTables& quant,
     picture.components = frame.components;
     picture.planes.clear();
     picture.planes.resize(frame.components.size());
+    // Band m, MCU row m, is picture lines 8 V_max m on.
+    int32_t band_blocks = 0;
+    for (size_t i = 0; i < frame.components.size(); ++i)
+        band_blocks += coefficients.components[i].blocks_wide * frame.components[i].V;
+    const int32_t band_lines = 8 * coefficients.v_max;
+    const BandTracking bands = stream ? stream_bands(*stream, band_blocks, band_lines, frame.height) : BandTracking{};
+    std::vector<int32_t> plane_rows(frame.components.size());
     for (size_t i = 0; i < frame.components.size(); ++i) {
         const FrameComponent& component = frame.components[i];
         const PlaneSize size = plane_size(frame, component, coefficients.h_max, coefficients.v_max);
-        if (!allocate_plane(picture.planes[i], size.columns, size.rows)) fail(text::out_of_memory());
+        plane_rows[i] = size.rows;
+        const int32_t held = stream ? rows_held(bands, 8 * component.V, size.rows) : size.rows;
+        if (!allocate_plane(picture.planes[i], size.columns, held)) fail(text::out_of_memory());
     }
-    BlockWorker worker(picture.planes, quant, transform_tables(), options.simd, options.second_thread);
+    if (stream) stream->begin(picture, band_lines);
+    BlockWorker worker(picture.planes, quant, transform_tables(), options.simd, options.second_thread, bands);
     Block block{};
-    for (size_t i = 0; i < frame.components.size(); ++i) {
-        ComponentCoefficients& blocks = coefficients.components[i];
-        const int32_t plane = static_cast<int32_t>(i);
-        for (int32_t by = 0; by < blocks.blocks_high; ++by) {
-            worker.prepare(plane, 8 * by, 8);
-            for (int32_t bx = 0; bx < blocks.blocks_wide; ++bx) {
-                std::memcpy(block.data(), blocks.block(bx, by), sizeof block);
-                worker.add(block, BlockPlace{plane, 8 * bx, 8 * by, frame.components[i].Tq});
+    for (int32_t band = 0; band < coefficients.mcus_high; ++band) {
+        if (stream) worker.start_band(band);
+        for (size_t i = 0; i < frame.components.size(); ++i) {
+            ComponentCoefficients& blocks = coefficients.components[i];
+            const int32_t plane = static_cast<int32_t>(i);
+            const int32_t v = frame.components[i].V;
+            for (int32_t by = band * v; by < (band + 1) * v; ++by) {
+                const int32_t y0 = stream ? held_line(8 * by, plane_rows[i], picture.planes[i].rows) : 8 * by;
+                if (!stream) worker.prepare(plane, y0, 8);
+                for (int32_t bx = 0; bx < blocks.blocks_wide; ++bx) {
+                    std::memcpy(block.data(), blocks.block(bx, by), sizeof block);
+                    worker.add(block, BlockPlace{plane, 8 * bx, y0, frame.components[i].Tq, stream ? band : -1});
+                }
             }
         }
     }

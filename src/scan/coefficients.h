@@ -15,6 +15,7 @@
 
 #include "core/byte_input.h"
 #include "core/decoder.h"
+#include "output/bmp.h"
 #include "scan/arithmetic.h"
 #include "scan/planes.h"
 #include "scan/scan_header.h"
@@ -68,6 +69,8 @@ void decode_coefficient_scan(ByteInput& in, TraceSink& trace, const ScanHeader& 
                              int32_t restart_interval, Walk walk, FrameCoefficients& coefficients);
 
 // Dequantizes, transforms and stores every block into `picture`, its
-// planes in frame order. Every component must have had its DC scan.
+// planes in frame order, MCU row by MCU row. Every component must have had
+// its DC scan. With a `stream`, the planes hold only the rows in flight
+// and each MCU row's lines go to the stream once its blocks are in.
 void coefficients_to_picture(const FrameHeader& frame, const QuantTables& quant, const DecodeOptions& options,
-                             FrameCoefficients& coefficients, Picture& picture);
+                             FrameCoefficients& coefficients, Picture& picture, BmpStream* stream);

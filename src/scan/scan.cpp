@@ -23,12 +23,6 @@
 
 namespace {
 
-// The filler may run ahead of the blocks stored by up to the worker's
-// batches in flight (16 x 128 blocks); the planes hold that many blocks'
-// MCU rows and two more, the one being decoded and the one being written.
-constexpr int32_t BLOCKS_IN_FLIGHT = 2048;
-constexpr int32_t ROWS_BESIDE_IN_FLIGHT = 2;
-
 // How the MCU walk covers one component: its MCU's blocks (H x V, or one
 // in a scan of one component), the MCUs a row before it wraps, and its
 // rows before the picture ends.
@@ -89,7 +83,7 @@ void decode_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, cons
     // Band b, MCU row b, is picture lines band_lines x b on.
     const bool banded = stream != nullptr && uniform;
     const int32_t band_lines = 8 * walk_v_max;
-    const int32_t slots = ROWS_BESIDE_IN_FLIGHT + ceil_div(BLOCKS_IN_FLIGHT, band_blocks);
+    const BandTracking bands = banded ? stream_bands(*stream, band_blocks, band_lines, frame.height) : BandTracking{};
 
     picture.width = frame.width;
     picture.height = frame.height;
@@ -103,21 +97,13 @@ void decode_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, cons
         const auto [columns, rows] = plane_size(frame, component, h_max, v_max);
         trace.put(text::plane_size(static_cast<int32_t>(i), columns, rows));
         plane_rows[i] = rows;
-        const int32_t held = banded && slots * 8 * walks[i].v < rows ? slots * 8 * walks[i].v : rows;
+        const int32_t held = banded ? rows_held(bands, 8 * walks[i].v, rows) : rows;
         if (!allocate_plane(picture.planes[i], columns, held)) fail(text::out_of_memory());
     }
     if (stream) stream->begin(picture, band_lines);
 
     BitReader bits(in);
     const CoefficientLimits& limits = options.walk == Walk::EXTENDED ? EXTENDED_LIMITS : BASELINE_LIMITS;
-    BandTracking bands;
-    if (banded) {
-        bands = {band_blocks, slots, [&](int32_t band, Runner runner) {
-                     const int32_t first = band * band_lines;
-                     const int32_t lines = frame.height - first < band_lines ? frame.height - first : band_lines;
-                     if (lines > 0) stream->write_lines(first, lines, runner);
-                 }};
-    }
     BlockWorker worker(picture.planes, quant, transform_tables(), options.simd, options.second_thread, bands);
 
     std::vector<int32_t> x_pos(count, 0);
@@ -144,7 +130,7 @@ void decode_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, cons
                 // In a plane of the rows in flight, line l is at l % rows;
                 // a block past the plane's last line lands nowhere.
                 const int32_t y = y_pos[i] + 8 * r;
-                const int32_t y0 = !banded ? y : y >= plane_rows[i] ? picture.planes[i].rows : y % picture.planes[i].rows;
+                const int32_t y0 = banded ? held_line(y, plane_rows[i], picture.planes[i].rows) : y;
                 for (int32_t c = 0; c < w.h; ++c) {
                     decode_block(bits, dc_tree, ac_tree, dc_pred[i], worker.next_ac(), limits);
                     worker.add_next(dc_pred[i], BlockPlace{plane, x_pos[i] + 8 * c, y0, Tq, banded ? band : -1});

@@ -47,7 +47,6 @@ void dequantize_block(const BlockQuant& quant, Block& coefficients) {
 void idct_block(const TransformTables& tables, SimdPath, const Block& coefficients, Block& samples) {
     reference::idct_block(tables, coefficients, samples);
 }
-void write_bmp(const Picture& picture, SimdPath, bool, ByteSink& bmp) { reference::write_bmp(picture, bmp); }
 void write_oriented_bmp(const Picture& picture, int32_t orientation, SimdPath, ByteSink& bmp) {
     reference::write_oriented_bmp(picture, orientation, bmp);
 }

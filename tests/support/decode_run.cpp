@@ -63,8 +63,11 @@ Picture picture_of(int32_t width, int32_t height, const std::vector<FrameCompone
     return picture;
 }
 
-Bytes bmp_of(const Picture& picture, SimdPath simd, bool second_thread) {
+Bytes bmp_of(const Picture& picture, SimdPath simd) {
     MemorySink bmp;
-    write_bmp(picture, simd, second_thread, bmp);
+    BmpStream stream(bmp, simd);
+    stream.begin(picture, 16);
+    stream.write_lines(0, picture.height, Runner::FILLER);
+    stream.finish();
     return bmp.bytes();
 }

@@ -43,7 +43,7 @@ Picture picture_of(int32_t width, int32_t height, const std::vector<FrameCompone
                    const std::function<int32_t(size_t, int32_t, int32_t)>& sample);
 
 // The BMP that the writer makes of `picture`, into memory.
-Bytes bmp_of(const Picture& picture, SimdPath simd = best_simd_path(), bool second_thread = true);
+Bytes bmp_of(const Picture& picture, SimdPath simd = best_simd_path());
 
 // Runs `body`, returning the warning line of the DecodeError it threw, or
 // "" when it returned normally.
