@@ -262,6 +262,17 @@ TEST_F(ConverterTest, AFullDeviceIsTheOutputsWriteError) {
     EXPECT_EQ(result.err, "jpeg2bmp-cli: -: No space left on device\n");
 }
 
+TEST_F(ConverterTest, AFileSizeLimitIsTheOutputsWriteErrorAndLeavesNoFile) {
+    // A BMP of 900 KiB, written while the scan goes on, against a limit of
+    // some 50 KiB.
+    write_file(path("photo.jpg"), encode_blocks(512, 600, {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}},
+                                                [](int, int bx, int by) { return dc_block(8 * ((bx + by) % 64)); }));
+    const CommandRun result = run_converter(folder_, "-o out.bmp photo.jpg", "/dev/null", "", "ulimit -f 100");
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.err, "jpeg2bmp-cli: out.bmp: File too large\n");
+    EXPECT_EQ(files(), std::vector<std::string>{"photo.jpg"});
+}
+
 TEST_F(ConverterTest, ASymlinkedOutputReplacesTheFileItPointsTo) {
     place("one_pixel.jpg", "photo.jpg");
     std::ofstream(path("real.bmp")) << "old";

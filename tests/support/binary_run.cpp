@@ -73,10 +73,11 @@ std::string taken_from(const std::string& path) {
 }  // namespace
 
 CommandRun run_converter(const std::string& folder, const std::string& arguments, const std::string& input,
-                         const std::string& output) {
+                         const std::string& output, const std::string& setup) {
     // The captured streams live outside the folder, whose files the tests count.
     const std::string out_file = output.empty() ? folder + ".out" : output, err_file = folder + ".err";
-    const std::string command = "cd " + shell_quoted(folder) + " && " JPEG2BMP_RUNNER " " + shell_quoted(JPEG2BMP_CONVERTER) + " " +
+    const std::string command = "cd " + shell_quoted(folder) + " && " + setup + " && " JPEG2BMP_RUNNER " " +
+                                shell_quoted(JPEG2BMP_CONVERTER) + " " +
                                 arguments + " < " + shell_quoted(input) + " > " + shell_quoted(out_file) + " 2> " + shell_quoted(err_file);
     const int status = std::system(command.c_str());
     CommandRun run;

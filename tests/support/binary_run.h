@@ -34,7 +34,8 @@ struct CommandRun {
     std::string err;
 };
 CommandRun run_converter(const std::string& folder, const std::string& arguments,
-                         const std::string& input = "/dev/null", const std::string& output = "");
+                         const std::string& input = "/dev/null", const std::string& output = "",
+                         const std::string& setup = "true");
 
 // `text` quoted for the shell.
 std::string shell_quoted(const std::string& text);
