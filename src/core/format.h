@@ -65,3 +65,6 @@ inline int32_t extend(int32_t v, int32_t s) {
 
 // A size rounded up to whole 8 x 8 blocks.
 inline int32_t round_up_to_block(int32_t size) { return size % 8 == 0 ? size : size - size % 8 + 8; }
+
+// a / b rounded up, for sizes (a >= 0, b > 0).
+inline int32_t ceil_div(int32_t a, int32_t b) { return (a + b - 1) / b; }

@@ -102,8 +102,8 @@ ArithmeticScanDecoder::ArithmeticScanDecoder(ByteInput& in, const ScanHeader& he
       dc_class_(header.components.size(), 0) {
     // Only the tables the pass reads must exist: an AC scan's Td and a DC
     // scan's Ta may be anything.
-    const bool dc = pass == Pass::SEQUENTIAL || pass == Pass::DC_FIRST;
-    const bool ac = pass == Pass::SEQUENTIAL || pass == Pass::AC_FIRST || pass == Pass::AC_REFINE;
+    const bool dc = reads_dc_tables(pass);
+    const bool ac = reads_ac_tables(pass);
     for (const ScanComponent& component : header.components)
         if ((dc && component.Td > 3) || (ac && component.Ta > 3))
             fail(text::no_such_huffman_table(component.Td, component.Ta));

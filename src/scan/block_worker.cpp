@@ -68,7 +68,7 @@ void BlockWorker::prepare(int32_t plane, int32_t first, int32_t count) {
     }
 }
 
-void BlockWorker::add(const Block& coefficients, const BlockPlace& place) {
+void BlockWorker::add(const int32_t* coefficients, const BlockPlace& place) {
     AcBlock& ac = next_ac();
     for (int i = 0; i < BLOCK_SIZE; ++i) ac[i] = static_cast<int16_t>(coefficients[i]);
     add_next(coefficients[0], place);

@@ -71,8 +71,9 @@ public:
     // does it: this one when the worker is behind, else the worker, before
     // it stores the next block added, which must be the first of them.
     void prepare(int32_t plane, int32_t first, int32_t count);
-    // Takes the coefficients of the block for `place`.
-    void add(const Block& coefficients, const BlockPlace& place);
+    // Takes the 64 coefficients, at their block places, of the block for
+    // `place`.
+    void add(const int32_t* coefficients, const BlockPlace& place);
     // Or, without a copy: the AC coefficients of the next block, to be
     // written in place, then its DC coefficient and place.
     AcBlock& next_ac() { return filling_->jobs[filling_->count].ac; }

@@ -154,8 +154,6 @@ private:
     Block scratch_{};
 };
 
-int32_t ceil_div(int32_t a, int32_t b) { return (a + b - 1) / b; }
-
 }  // namespace
 
 namespace {
@@ -243,8 +241,7 @@ void decode_coefficient_scan(ByteInput& in, TraceSink& trace, const ScanHeader& 
         ArithmeticScanDecoder decoder(in, header, conditioning, pass);
         decode_units(decoder, index, frame, restart_interval, coefficients);
     } else {
-        check_tables(huffman, walk, header, pass == Pass::SEQUENTIAL || pass == Pass::DC_FIRST,
-                     pass == Pass::SEQUENTIAL || pass == Pass::AC_FIRST || pass == Pass::AC_REFINE);
+        check_tables(huffman, walk, header, reads_dc_tables(pass), reads_ac_tables(pass));
         ScanDecoder decoder(in, header, huffman, pass);
         decode_units(decoder, index, frame, restart_interval, coefficients);
     }
@@ -277,7 +274,6 @@ void coefficients_to_picture(const FrameHeader& frame, const QuantTables& quant,
     }
     if (stream) stream->begin(picture, band_lines);
     BlockWorker worker(picture.planes, quant, transform_tables(), options.simd, options.second_thread, bands);
-    Block block{};
     for (int32_t band = 0; band < coefficients.mcus_high; ++band) {
         if (stream) worker.start_band(band);
         for (size_t i = 0; i < frame.components.size(); ++i) {
@@ -287,10 +283,8 @@ void coefficients_to_picture(const FrameHeader& frame, const QuantTables& quant,
             for (int32_t by = band * v; by < (band + 1) * v; ++by) {
                 const int32_t y0 = stream ? held_line(8 * by, plane_rows[i], picture.planes[i].rows) : 8 * by;
                 if (!stream) worker.prepare(plane, y0, 8);
-                for (int32_t bx = 0; bx < blocks.blocks_wide; ++bx) {
-                    std::memcpy(block.data(), blocks.block(bx, by), sizeof block);
-                    worker.add(block, BlockPlace{plane, 8 * bx, y0, frame.components[i].Tq, stream ? band : -1});
-                }
+                for (int32_t bx = 0; bx < blocks.blocks_wide; ++bx)
+                    worker.add(blocks.block(bx, by), BlockPlace{plane, 8 * bx, y0, frame.components[i].Tq, stream ? band : -1});
             }
         }
     }

@@ -35,8 +35,6 @@ struct ComponentWalk {
     int32_t mcus_high = 0;
 };
 
-int32_t ceil_div(int32_t a, int32_t b) { return (a + b - 1) / b; }
-
 }  // namespace
 
 void decode_scan(ByteInput& in, TraceSink& trace, const ScanHeader& header, const FrameHeader& frame,

@@ -57,6 +57,11 @@ enum class Pass { SEQUENTIAL, DC_FIRST, DC_REFINE, AC_FIRST, AC_REFINE };
 // allows.
 Pass pass_of(const FrameHeader& frame, const ScanHeader& header);
 
+// Whether a pass decodes DC coefficients from their tables (a refinement
+// reads bare bits), and AC coefficients.
+inline bool reads_dc_tables(Pass pass) { return pass == Pass::SEQUENTIAL || pass == Pass::DC_FIRST; }
+inline bool reads_ac_tables(Pass pass) { return pass == Pass::SEQUENTIAL || pass == Pass::AC_FIRST || pass == Pass::AC_REFINE; }
+
 // The components' layout (`index`: their frame positions, in the writer's
 // order) and the picture's size are what the writer can take: in an
 // extended file one or three components of any factors, in a baseline one

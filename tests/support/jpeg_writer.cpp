@@ -179,8 +179,6 @@ ZigzagBlock dc_block(int dc) {
 
 namespace {
 
-int ceil_div(int a, int b) { return (a + b - 1) / b; }
-
 std::vector<ScanComponentSpec> scan_in_frame_order(const std::vector<ComponentSpec>& components) {
     std::vector<ScanComponentSpec> scan;
     for (size_t i = 0; i < components.size(); ++i) {
