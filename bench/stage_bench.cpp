@@ -54,12 +54,16 @@ BENCHMARK(idct_avx2)->Arg(1)->Arg(3)->Arg(6)->Arg(10)->Arg(14)->Arg(20)->Arg(45)
 
 void dequantize(benchmark::State& run) {
     const BlockQuant quant = block_quant(QuantTables().tables[0]);
-    const std::vector<Block> blocks = random_blocks(45);
+    std::vector<AcBlock> blocks;
+    for (const Block& block : random_blocks(45)) {
+        AcBlock& ac = blocks.emplace_back();
+        for (int k = 0; k < BLOCK_SIZE; ++k) ac[k] = static_cast<int16_t>(block[k]);
+    }
     Block coefficients{};
     size_t i = 0;
     for (auto _ : run) {
-        coefficients = blocks[i++ % blocks.size()];
-        dequantize_block(quant, coefficients);
+        const AcBlock& ac = blocks[i++ % blocks.size()];
+        dequantize_block(quant, best_simd_path(), ac, ac[0], coefficients);
         benchmark::DoNotOptimize(coefficients);
     }
 }

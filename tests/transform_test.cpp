@@ -107,16 +107,18 @@ TEST(Dequantization, PairsZigzagEntriesWithTheirCoefficients) {
     QuantTables quant;
     quant.tables[0][1] = 3;
     quant.tables[0][2] = 5;
+    AcBlock ac;
+    ac.fill(2);
     Block coefficients;
-    coefficients.fill(2);
-    dequantize_block(block_quant(quant.tables[0]), coefficients);
+    dequantize_block(block_quant(quant.tables[0]), SimdPath::BASELINE, ac, 7, coefficients);
+    EXPECT_EQ(coefficients[0], 7);    // the DC coefficient, not ac[0]
     EXPECT_EQ(coefficients[1], 6);    // (u, v) = (1, 0)
     EXPECT_EQ(coefficients[8], 10);   // (0, 1)
     EXPECT_EQ(coefficients[63], 2);  // a table no DQT defined multiplies by 1
 
     quant.tables[1].fill(255);
-    coefficients[0] = INT_MAX;  // corrupt data: the product wraps
-    dequantize_block(block_quant(quant.tables[1]), coefficients);
+    // corrupt data: the product wraps
+    dequantize_block(block_quant(quant.tables[1]), SimdPath::BASELINE, ac, INT_MAX, coefficients);
     EXPECT_EQ(coefficients[0], static_cast<int32_t>(0x7FFFFFFFu * 255u));
 }
 

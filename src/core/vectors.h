@@ -24,6 +24,10 @@ typedef int32_t Int4 __attribute__((vector_size(16)));
 typedef float Float4 __attribute__((vector_size(16)));
 typedef float Float8 __attribute__((vector_size(32)));
 typedef int32_t Int8 __attribute__((vector_size(32)));
+typedef uint32_t Unsigned4 __attribute__((vector_size(16)));
+typedef uint32_t Unsigned8 __attribute__((vector_size(32)));
+typedef int16_t Short4 __attribute__((vector_size(8)));
+typedef int16_t Short8 __attribute__((vector_size(16)));
 
 // The int vector of as many lanes as a double or float vector.
 template <typename Reals>

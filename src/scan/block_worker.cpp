@@ -126,9 +126,7 @@ void BlockWorker::run(const Batch& batch, Runner runner) {
         ++band_blocks;
         ComponentPlane& plane = planes_[static_cast<size_t>(job.place.plane)];
         if (job.prepare_rows > 0) prepare_rows(plane, job.place.y0, job.prepare_rows);
-        for (int k = 0; k < BLOCK_SIZE; ++k) scratch.coefficients[k] = job.ac[k];
-        scratch.coefficients[0] = job.dc;
-        dequantize_block(quant_[static_cast<size_t>(job.place.Tq)], scratch.coefficients);
+        dequantize_block(quant_[static_cast<size_t>(job.place.Tq)], simd_, job.ac, job.dc, scratch.coefficients);
         idct_block(transform_, simd_, scratch.coefficients, scratch.samples);
         store_block(scratch.samples, plane, job.place.x0, job.place.y0);
     }

@@ -11,10 +11,12 @@
 
 #include "scan/transform_kernel.h"
 
-void dequantize_block(const BlockQuant& quant, Block& coefficients) {
-    // Place by place: the loop takes the vector multiplications.
-    for (int i = 0; i < BLOCK_SIZE; ++i)
-        coefficients[i] = static_cast<int32_t>(static_cast<uint32_t>(coefficients[i]) * quant.steps[i]);
+void dequantize_block(const BlockQuant& quant, SimdPath simd, const AcBlock& ac, int32_t dc, Block& coefficients) {
+#ifdef JPEG2BMP_AVX2
+    if (simd == SimdPath::AVX2) return dequantize_block_avx2(quant, ac, dc, coefficients);
+#endif
+    (void)simd;
+    dequantize_kernel<Short4, Int4, Unsigned4>(quant, ac, dc, coefficients);
 }
 
 void idct_block_baseline(const TransformTables& tables, const Block& coefficients, Block& samples) {

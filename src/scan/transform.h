@@ -22,9 +22,10 @@ inline BlockQuant block_quant(const QuantTable& table) {
     return quant;
 }
 
-// Multiplies each coefficient by its entry of `quant`, in 32-bit
-// arithmetic that wraps.
-void dequantize_block(const BlockQuant& quant, Block& coefficients);
+// The coefficients of a block decoded in 16 bits (`ac`, with the DC one,
+// `dc`, at place 0 instead), each multiplied by its entry of `quant` in
+// 32-bit arithmetic that wraps, with the vector instructions of `simd`.
+void dequantize_block(const BlockQuant& quant, SimdPath simd, const AcBlock& ac, int32_t dc, Block& coefficients);
 
 // The inverse DCT of `coefficients` into `samples`: level-shifted by 128
 // and clamped to 0..255, with the vector instructions of `simd`.
@@ -34,4 +35,5 @@ void idct_block(const TransformTables& tables, SimdPath simd, const Block& coeff
 void idct_block_baseline(const TransformTables& tables, const Block& coefficients, Block& samples);
 #ifdef JPEG2BMP_AVX2
 void idct_block_avx2(const TransformTables& tables, const Block& coefficients, Block& samples);
+void dequantize_block_avx2(const BlockQuant& quant, const AcBlock& ac, int32_t dc, Block& coefficients);
 #endif

@@ -1,4 +1,5 @@
-// The inverse DCT of one block, included by each instruction-set variant.
+// The dequantization and the inverse DCT of one block, included by each
+// instruction-set variant.
 //
 // Each sample is the sum of its 64 terms
 //   (((C(v) C(u)) S[u][v]) cos[x][u]) cos[y][v]
@@ -13,6 +14,7 @@
 
 #include "core/format.h"
 #include "core/vectors.h"
+#include "scan/transform.h"
 #include "scan/transform_tables.h"
 
 namespace {
@@ -172,6 +174,20 @@ VECTOR_INLINE uint64_t nonzero_terms(const Block& coefficients) {
     swap = (bits ^ (bits >> 28)) & 0x00000000F0F0F0F0u;
     bits ^= swap ^ (swap << 28);
     return bits;
+}
+
+// The 16-bit coefficients widened and multiplied by their steps, as many
+// places at once as the vector types Shorts, Ints and Unsigned have lanes;
+// place 0 takes `dc`.
+template <typename Shorts, typename Ints, typename Unsigned>
+VECTOR_INLINE void dequantize_kernel(const BlockQuant& quant, const AcBlock& ac, int32_t dc, Block& coefficients) {
+    constexpr int LANES = sizeof(Ints) / sizeof(int32_t);
+    for (int p = 0; p < BLOCK_SIZE; p += LANES) {
+        Ints values = __builtin_convertvector(load_vector<Shorts>(&ac[p]), Ints);
+        if (p == 0) values[0] = dc;
+        const Unsigned products = reinterpret_cast<Unsigned>(values) * load_vector<Unsigned>(&quant.steps[p]);
+        store_vector(&coefficients[p], reinterpret_cast<Ints>(products));
+    }
 }
 
 // Doubles, Floats: the vector types of the direct and the separable sums;

@@ -39,9 +39,11 @@ void decode_block(BitReader& bits, const HuffmanTree& dc_tree, const HuffmanTree
 }
 void finish_scan_bits(BitReader&) { literal_bits = reference::BitState{}; }
 // The table back in zigzag order, for the literal stage.
-void dequantize_block(const BlockQuant& quant, Block& coefficients) {
+void dequantize_block(const BlockQuant& quant, SimdPath, const AcBlock& ac, int32_t dc, Block& coefficients) {
     QuantTable table;
     for (int k = 0; k < 64; ++k) table[k] = static_cast<int32_t>(quant.steps[ZIGZAG[k]]);
+    for (int i = 0; i < 64; ++i) coefficients[i] = ac[i];
+    coefficients[0] = dc;
     reference::dequantize_block(table, coefficients);
 }
 void idct_block(const TransformTables& tables, SimdPath, const Block& coefficients, Block& samples) {
