@@ -69,9 +69,10 @@ TEST(BatchPipeline, EveryBatchIsRunOnceAndComesBackInOrder) {
 }
 
 TEST(BatchPipeline, TheFillingThreadRunsTheBatchesAStalledWorkerCannot) {
-    // The worker stalls over batch 0, as one that loses its processor
-    // would, until the filling thread has run batch 3. Needing batch 0's
-    // place for batch 4, the filling thread must run batches 1 to 3 itself
+    // The worker, woken once the first WAKE_BATCHES (4) are handed over,
+    // stalls over batch 0, as one that loses its processor would, until
+    // the filling thread has run batch 3. Needing batch 0's place for
+    // batch 4, the filling thread must run batches 1 to 3 itself
     // meanwhile, not wait for the worker to get to them.
     if (usable_processors() < 2) GTEST_SKIP() << "no second thread with one processor";
     Gate worker_took_batch_0, filler_ran_batch_3;
@@ -92,7 +93,7 @@ TEST(BatchPipeline, TheFillingThreadRunsTheBatchesAStalledWorkerCannot) {
         for (int n = 0; n < 8; ++n) {
             pipeline.next().number = n;
             pipeline.publish();
-            if (n == 0) worker_took_batch_0.wait();
+            if (n == BatchPipeline<Numbered>::WAKE_BATCHES - 1) worker_took_batch_0.wait();
         }
         pipeline.finish();
     }

@@ -4,8 +4,8 @@
 // back as the run left it, to be read and filled again.
 //
 // A batch handed over is run by whichever thread takes it first: the
-// worker as soon as it can, the filling thread whenever it would otherwise
-// wait. Where the worker gets less of a processor (another program runs on
+// worker once it is awake (out of work, it sleeps until a few batches wait
+// for it), the filling thread whenever it would otherwise wait. Where the worker gets less of a processor (another program runs on
 // it), the filling thread does more of the work, and it never waits for a
 // thread that is not running.
 //
@@ -31,12 +31,19 @@ enum class Runner { FILLER, WORKER };
 template <typename Batch>
 class BatchPipeline {
 public:
+    // Batches handed over before a sleeping worker is woken: one wake-up, a
+    // system call on the filler's thread, for four batches instead of
+    // each. A 17.9-megapixel photo, whose worker keeps running out of work:
+    // 0.188 -> 0.178 s on two processors, 0.274 -> 0.262 s of processor
+    // time (medians of 15 runs); 2 and 8 gave the same within the noise.
+    static constexpr uint64_t WAKE_BATCHES = 4;
+
     // Runs batches on the caller's thread alone without `threaded`, where
     // the process may use one processor only (two threads would take turns
     // on it, each waiting for the other) or where the system gives no
     // thread: each batch as it is handed over.
     BatchPipeline(size_t count, bool threaded, std::function<void(Batch&, Runner)> run)
-        : batches_(count), done_(count), run_(std::move(run)) {
+        : batches_(count), done_(count), wake_at_(count < WAKE_BATCHES ? count : WAKE_BATCHES), run_(std::move(run)) {
         if (!threaded || usable_processors() < 2) return;
         try {
             thread_ = std::thread(&BatchPipeline::run_batches, this);
@@ -65,12 +72,12 @@ public:
 
     // Hands over the batch that next() gave.
     void publish() {
-        published_.store(published() + 1, std::memory_order_release);
+        published_.store(published() + 1, std::memory_order_seq_cst);
         if (!thread_.joinable()) {
             run_one(Runner::FILLER);
             return;
         }
-        signal();
+        if (idle_.load(std::memory_order_seq_cst) && pending() >= wake_at_) signal();
     }
 
     // Returns once batch n and every one before it have been run, running
@@ -131,12 +138,17 @@ private:
         // done, so that finish() and next() never wait for a batch that no
         // thread will run.
         for (;;) {
-            await([&] {
-                return abandoned_.load() || closing_.load() ||
-                       taken_.load(std::memory_order_relaxed) < published_.load(std::memory_order_acquire);
-            });
             if (abandoned_.load()) return;
-            if (!run_one(Runner::WORKER) && closing_.load()) return;
+            if (run_one(Runner::WORKER)) continue;
+            if (closing_.load()) return;
+            // Out of work, the worker sleeps until WAKE_BATCHES (or a full
+            // ring) are handed over: the filler, which wakes it, does so once
+            // for them all.
+            // Fewer never wait on it: the filler runs them itself before it
+            // waits for any of them, and finish() and abandon() wake it.
+            idle_.store(true, std::memory_order_seq_cst);
+            await([&] { return abandoned_.load() || closing_.load() || pending() >= wake_at_; });
+            idle_.store(false, std::memory_order_relaxed);
         }
     }
 
@@ -159,6 +171,7 @@ private:
     std::vector<Batch> batches_;
     // done_[n % count] > n once batch n has been run.
     std::vector<std::atomic<uint64_t>> done_;
+    const uint64_t wake_at_;
     std::function<void(Batch&, Runner)> run_;
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -166,6 +179,7 @@ private:
     // start; each on a cache line of its own.
     alignas(64) std::atomic<uint64_t> published_{0};
     alignas(64) std::atomic<uint64_t> taken_{0};
+    std::atomic<bool> idle_{false};
     std::atomic<bool> closing_{false};
     std::atomic<bool> abandoned_{false};
     std::thread thread_;
