@@ -212,6 +212,12 @@ void decode_into(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& ac
         buffer <<= count;
         usable -= count;
     };
+    // At its place's bytes in the block (zigzag index k): one store.
+    const auto store = [&](int32_t k, int32_t value) {
+        const Coefficient stored = static_cast<Coefficient>(value);
+        std::memcpy(reinterpret_cast<unsigned char*>(coefficients.data()) + sizeof stored * ZIGZAG[k], &stored,
+                    sizeof stored);
+    };
     for (int32_t k = 1; k < 64;) {
         // Past the end of the input the fill only adds padding.
         if (usable < COEFFICIENT_BITS) {
@@ -224,6 +230,20 @@ void decode_into(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& ac
         const uint64_t prefix = buffer >> (64 - LOOKUP_BITS);
         const CoefficientLookup& known = ac_tree.coefficients[prefix];
         if (known.length != 0) {
+            // Two coefficients at once where the second lands in the block;
+            // without a second, a zero stored at the first's place, then
+            // the first. An end of block or a run past the block, first or
+            // second, goes one coefficient at a time.
+            const CoefficientPair& pair = ac_tree.pairs[prefix];
+            const int32_t at = k + known.run;
+            const int32_t second_at = at + pair.skip;
+            if (second_at <= 63) {
+                take(pair.length);
+                store(second_at, pair.value);
+                store(at, known.value);
+                k = second_at + 1;
+                continue;
+            }
             take(known.length);
             run = known.run;
             value = known.value;
@@ -256,10 +276,7 @@ void decode_into(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& ac
             if (run != END_OF_BLOCK_RUN) fail(text::ac_run_past_block());
             break;
         }
-        // At its place's bytes in the block: one store.
-        const Coefficient stored = static_cast<Coefficient>(value);
-        std::memcpy(reinterpret_cast<unsigned char*>(coefficients.data()) + sizeof stored * ZIGZAG[k + run], &stored,
-                    sizeof stored);
+        store(k + run, value);
         k += run + 1;
     }
     hand_back();

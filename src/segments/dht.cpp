@@ -87,6 +87,20 @@ void build_lookup(HuffmanTree& tree) {
         coefficient.run = static_cast<uint8_t>(entry.value == 0x00 ? END_OF_BLOCK_RUN : run);
         coefficient.length = static_cast<uint8_t>(entry.length + size);
     }
+
+    // The second coefficient's entry depends on its own first bits alone,
+    // which the prefix holds where both fit; the bits past the first
+    // coefficient's are taken as zeros.
+    const uint32_t prefix_mask = (1u << LOOKUP_BITS) - 1;
+    for (uint32_t prefix = 0; prefix < tree.pairs.size(); ++prefix) {
+        const CoefficientLookup& first = tree.coefficients[prefix];
+        CoefficientPair& pair = tree.pairs[prefix];
+        pair = {0, 0, first.length};
+        if (first.length == 0 || first.run == END_OF_BLOCK_RUN) continue;
+        const CoefficientLookup& second = tree.coefficients[(prefix << first.length) & prefix_mask];
+        if (second.length == 0 || first.length + second.length > LOOKUP_BITS) continue;
+        pair = {second.value, static_cast<uint8_t>(second.run + 1), static_cast<uint8_t>(first.length + second.length)};
+    }
 }
 
 void read_dht(ByteInput& in, TraceSink& trace, Walk walk, HuffmanTables& huffman) {

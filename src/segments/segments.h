@@ -24,7 +24,8 @@ void read_dht(ByteInput& in, TraceSink& trace, Walk walk, HuffmanTables& huffman
 // stream for each code as it is placed.
 void build_code_tree(ByteInput& in, HuffmanTree& tree, const std::array<int32_t, 16>& counts);
 
-// Derives the `lookup` and `coefficients` of a complete tree from its nodes.
+// Derives the `lookup`, `coefficients` and `pairs` of a complete tree from
+// its nodes.
 void build_lookup(HuffmanTree& tree);
 
 // base to the power exponent, by repeated 32-bit multiplication; a negative

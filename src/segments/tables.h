@@ -54,13 +54,27 @@ struct CoefficientLookup {
 // More than any run that fits in a block: marks the end of the block.
 inline constexpr uint8_t END_OF_BLOCK_RUN = 64;
 
+// What the same first LOOKUP_BITS bits hold after that coefficient: where
+// the next code and its value bits lie within them too, the coefficient
+// they give (`skip` places on from the first: its run + 1), and `length`,
+// the bits of both; else `skip` 0, `value` 0 and `length` the first's.
+// Half the coefficients of a detailed photo come in such pairs, which
+// take one lookup instead of two.
+struct CoefficientPair {
+    int16_t value = 0;
+    uint8_t skip = 0;
+    uint8_t length = 0;
+};
+
 // A code tree held as one array of nodes, node 0 the root, children as
-// indexes into the same array. The tree defines the code; `lookup` and
-// `coefficients` are derived from it once the table is complete.
+// indexes into the same array. The tree defines the code; `lookup`,
+// `coefficients` and `pairs` are derived from it once the table is
+// complete.
 struct HuffmanTree {
     std::vector<HuffmanNode> nodes;
     std::array<HuffmanLookup, 1 << LOOKUP_BITS> lookup{};
     std::array<CoefficientLookup, 1 << LOOKUP_BITS> coefficients{};
+    std::array<CoefficientPair, 1 << LOOKUP_BITS> pairs{};
 };
 
 struct HuffmanTables {
