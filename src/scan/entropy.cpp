@@ -219,12 +219,16 @@ void decode_into(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& ac
                     sizeof stored);
     };
     for (int32_t k = 1; k < 64;) {
-        // Past the end of the input the fill only adds padding.
-        if (usable < COEFFICIENT_BITS) {
+        // Past the end of the input the fill only adds padding. A lookup
+        // needs its LOOKUP_BITS only; the rarer longer codes and value bits
+        // fill on for themselves.
+        const auto fill_to = [&](int32_t bits) {
+            if (usable >= bits) return;
             hand_back();
             fill(r, in);
             take_back();
-        }
+        };
+        fill_to(LOOKUP_BITS);
         int32_t run;
         int32_t value;
         const uint64_t prefix = buffer >> (64 - LOOKUP_BITS);
@@ -251,6 +255,7 @@ void decode_into(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& ac
             // A code of at most LOOKUP_BITS bits whose value bits reach
             // beyond them is still decoded here; longer codes go on in the
             // tree.
+            fill_to(COEFFICIENT_BITS);
             int32_t rs;
             const HuffmanLookup& code = ac_tree.lookup[prefix];
             if (code.kind == HuffmanLookup::LEAF) {
