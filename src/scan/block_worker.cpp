@@ -80,7 +80,6 @@ void BlockWorker::add_next(int32_t dc, const BlockPlace& place) {
     job.place = place;
     job.prepare_rows = prepare_rows_;
     prepare_rows_ = 0;
-    if (place.band >= 0) last_batch_[static_cast<size_t>(place.band % bands_.slots)] = pipeline_.published();
     if (filling_->count == BATCH_BLOCKS) publish();
 }
 
@@ -91,6 +90,8 @@ void BlockWorker::publish() {
 }
 
 void BlockWorker::start_band(int32_t band) {
+    // The band before ended with the block added last.
+    if (band > 0) last_batch_[static_cast<size_t>((band - 1) % bands_.slots)] = pipeline_.published();
     if (band < bands_.slots) return;
     const size_t slot = static_cast<size_t>(band % bands_.slots);
     // The band before in this slot may still be in the batch being filled.

@@ -78,8 +78,9 @@ public:
     // written in place, then its DC coefficient and place.
     AcBlock& next_ac() { return filling_->jobs[filling_->count].ac; }
     void add_next(int32_t dc, const BlockPlace& place);
-    // Comes before the first block of band `band` is added: returns once
-    // the band that held its slot before is done, so that its lines may be
+    // Comes before the first block of band `band` is added (bands in
+    // order, each after the blocks of the one before): returns once the
+    // band that held its slot before is done, so that its lines may be
     // written over.
     void start_band(int32_t band);
     // Returns once every block added is in its plane.
