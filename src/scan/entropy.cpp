@@ -56,26 +56,29 @@ __attribute__((noinline)) void fill_bytewise(BitReader& r) {
     }
 }
 
-// The common case: the next eight bytes are in the input buffer and none
-// is 0xFF, so as many as fit go in at once.
+// The common case: the input is not at its end, the next eight bytes are
+// in the input buffer and none is 0xFF, so as many as fit go into `buffer`
+// and `bit_count` (the reader's own, or a copy held in registers) at once.
+// False, with nothing fetched, otherwise.
+inline bool fill_at_once(BitReader& r, ByteInput& in, uint64_t& buffer, int32_t& bit_count) {
+    if (r.padding != 0 || in.pos + 8 >= in.end) return false;
+    uint64_t word;
+    std::memcpy(&word, &in.bytes[in.pos], sizeof word);
+    word = __builtin_bswap64(word);
+    const uint64_t inverted = ~word;
+    const bool has_ff = ((inverted - 0x0101010101010101u) & ~inverted & 0x8080808080808080u) != 0;
+    if (has_ff) return false;
+    const int32_t count = (64 - bit_count) / 8;
+    buffer |= (word >> (64 - 8 * count)) << (64 - bit_count - 8 * count);
+    bit_count += 8 * count;
+    in.pos += static_cast<size_t>(count);
+    r.fetched_end = in.base + in.pos;
+    r.ff_bytes <<= count;
+    return true;
+}
+
 inline void fill(BitReader& r, ByteInput& in) {
-    if (r.padding == 0 && in.pos + 8 < in.end) {
-        uint64_t word;
-        std::memcpy(&word, &in.bytes[in.pos], sizeof word);
-        word = __builtin_bswap64(word);
-        const uint64_t inverted = ~word;
-        const bool has_ff = ((inverted - 0x0101010101010101u) & ~inverted & 0x8080808080808080u) != 0;
-        if (!has_ff) {
-            const int32_t count = (64 - r.bit_count) / 8;
-            r.bit_buffer |= (word >> (64 - 8 * count)) << (64 - r.bit_count - 8 * count);
-            r.bit_count += 8 * count;
-            in.pos += static_cast<size_t>(count);
-            r.fetched_end = in.base + in.pos;
-            r.ff_bytes <<= count;
-            return;
-        }
-    }
-    fill_bytewise(r);
+    if (!fill_at_once(r, in, r.bit_buffer, r.bit_count)) fill_bytewise(r);
 }
 
 inline void fill(BitReader& r) { fill(r, r.input); }
@@ -223,9 +226,9 @@ void decode_into(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& ac
         // needs its LOOKUP_BITS only; the rarer longer codes and value bits
         // fill on for themselves.
         const auto fill_to = [&](int32_t bits) {
-            if (usable >= bits) return;
+            if (usable >= bits || fill_at_once(r, in, buffer, usable)) return;
             hand_back();
-            fill(r, in);
+            fill_bytewise(r);
             take_back();
         };
         fill_to(LOOKUP_BITS);
