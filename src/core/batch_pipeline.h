@@ -5,9 +5,10 @@
 //
 // A batch handed over is run by whichever thread takes it first: the
 // worker once it is awake (out of work, it sleeps until a few batches wait
-// for it), the filling thread whenever it would otherwise wait. Where the worker gets less of a processor (another program runs on
-// it), the filling thread does more of the work, and it never waits for a
-// thread that is not running.
+// for it), the filling thread whenever it would otherwise wait. Where the
+// worker gets less of a processor (another program runs on it), the
+// filling thread does more of the work, and it never waits for a thread
+// that is not running.
 //
 // The run may not stop the decode: only the thread that fills does, and
 // the pipeline it unwinds on the way out takes the worker along.
@@ -143,9 +144,9 @@ private:
             if (closing_.load()) return;
             // Out of work, the worker sleeps until WAKE_BATCHES (or a full
             // ring) are handed over: the filler, which wakes it, does so once
-            // for them all.
-            // Fewer never wait on it: the filler runs them itself before it
-            // waits for any of them, and finish() and abandon() wake it.
+            // for them all. Fewer never wait on it: the filler runs them
+            // itself before it waits for any of them, and finish() and
+            // abandon() wake it.
             idle_.store(true, std::memory_order_seq_cst);
             await([&] { return abandoned_.load() || closing_.load() || pending() >= wake_at_; });
             idle_.store(false, std::memory_order_relaxed);

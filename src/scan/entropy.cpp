@@ -5,7 +5,8 @@
 //
 // The bits are fetched ahead, eight bytes at once where none is 0xFF, into
 // a 64-bit buffer, and codes are looked up by their first LOOKUP_BITS bits;
-// an AC code and its value bits, where both lie within them, in one step.
+// an AC code and its value bits, where both lie within them, in one step,
+// and two such coefficients in one step where all four lie within them.
 // Every outcome is the one a bit-serial walk of the code tree gives, at the
 // same bit: a bit past the end of the input (or a 0xFF without its
 // following byte) is a stop for the end of the file the moment a decoding
@@ -221,16 +222,16 @@ void decode_into(BitReader& r, const HuffmanTree& dc_tree, const HuffmanTree& ac
         std::memcpy(reinterpret_cast<unsigned char*>(coefficients.data()) + sizeof stored * ZIGZAG[k], &stored,
                     sizeof stored);
     };
+    // Past the end of the input the fill only adds padding.
+    const auto fill_to = [&](int32_t bits) {
+        if (usable >= bits || fill_at_once(r, in, buffer, usable)) return;
+        hand_back();
+        fill_bytewise(r);
+        take_back();
+    };
     for (int32_t k = 1; k < 64;) {
-        // Past the end of the input the fill only adds padding. A lookup
-        // needs its LOOKUP_BITS only; the rarer longer codes and value bits
-        // fill on for themselves.
-        const auto fill_to = [&](int32_t bits) {
-            if (usable >= bits || fill_at_once(r, in, buffer, usable)) return;
-            hand_back();
-            fill_bytewise(r);
-            take_back();
-        };
+        // A lookup needs its LOOKUP_BITS only; the rarer longer codes and
+        // value bits fill on for themselves.
         fill_to(LOOKUP_BITS);
         int32_t run;
         int32_t value;
