@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "core/batch_pipeline.h"
@@ -99,6 +101,33 @@ TEST(BatchPipeline, TheFillingThreadRunsTheBatchesAStalledWorkerCannot) {
     }
     for (int n = 0; n < 8; ++n) ASSERT_EQ(results[static_cast<size_t>(n)], n);
     EXPECT_EQ(by_filler_during_the_stall, 3);
+}
+
+TEST(BatchPipeline, AWorkerWakesForAFullRingSmallerThanItsWakeUpCount) {
+    // Two batches can never be four waiting: a ring of two wakes the worker
+    // once both are handed over. The filler waits at a gate meanwhile, so
+    // only the worker can run them; it runs a first pair, is given time to
+    // fall asleep, and must be woken for the second.
+    if (usable_processors() < 2) GTEST_SKIP() << "no second thread with one processor";
+    static_assert(BatchPipeline<Numbered>::WAKE_BATCHES > 2);
+    Gate worker_ran_batch_1, worker_ran_batch_3;
+    {
+        BatchPipeline<Numbered> pipeline(2, true, [&](Numbered& batch, Runner runner) {
+            if (runner != Runner::WORKER) return;
+            if (batch.number == 1) worker_ran_batch_1.open();
+            if (batch.number == 3) worker_ran_batch_3.open();
+        });
+        for (int n = 0; n < 4; ++n) {
+            pipeline.next().number = n;
+            pipeline.publish();
+            if (n == 1) {
+                worker_ran_batch_1.wait();
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        }
+        worker_ran_batch_3.wait();
+        pipeline.finish();
+    }
 }
 
 TEST(BatchPipeline, AbandonedWorkStopsAfterABatchAlreadyBegun) {
