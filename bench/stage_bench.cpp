@@ -59,11 +59,12 @@ void dequantize(benchmark::State& run) {
         AcBlock& ac = blocks.emplace_back();
         for (int k = 0; k < BLOCK_SIZE; ++k) ac[k] = static_cast<int16_t>(block[k]);
     }
+    const SimdPath simd = best_simd_path();
     Block coefficients{};
     size_t i = 0;
     for (auto _ : run) {
         const AcBlock& ac = blocks[i++ % blocks.size()];
-        dequantize_block(quant, best_simd_path(), ac, ac[0], coefficients);
+        dequantize_block(quant, simd, ac, ac[0], coefficients);
         benchmark::DoNotOptimize(coefficients);
     }
 }
